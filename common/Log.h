@@ -1,0 +1,37 @@
+#pragma once
+// The one way code writes to the trace log: the macros supply source file, "Class::Method" and line.
+#include "TraceLog.h"
+#include <string>
+
+std::wstring LogSourceName(const char *pszFile);
+std::wstring LogFunctionName(const char *pszPrettyFunction);
+// System text for an error code (language neutral), trailing line breaks removed.
+std::wstring SystemErrorText(DWORD dwError);
+
+#define LOGWRITE(level, ...)                                                                      \
+    TraceLog::GetInstance().Write((level), LogSourceName(__FILE__),                               \
+                                  LogFunctionName(__PRETTY_FUNCTION__), __LINE__, __VA_ARGS__)
+
+// "APIError [%s] rc:[%ld] msg:[%s]" for a failed system call.
+#define LOG_API_ERROR(apiName, errorCode)                                                         \
+    do {                                                                                          \
+        DWORD dwLogErr_ = (DWORD)(errorCode);                                                     \
+        LOGWRITE(LOG_ERROR, L"APIError [%s] rc:[%ld] msg:[%s]", (apiName), (long)dwLogErr_,       \
+                 SystemErrorText(dwLogErr_).c_str());                                             \
+    } while (0)
+
+// Writes "START" now and "END" on every way out of the enclosing scope.
+class LogScope {
+public:
+    LogScope(const char *pszFile, const char *pszFunction, long lLine);
+    ~LogScope();
+    LogScope(const LogScope &) = delete;
+    LogScope &operator=(const LogScope &) = delete;
+
+private:
+    std::wstring m_strFile;
+    std::wstring m_strFunction;
+    long m_lLine;
+};
+
+#define LOG_SCOPE() LogScope logScope_(__FILE__, __PRETTY_FUNCTION__, __LINE__)

@@ -1,0 +1,83 @@
+#pragma once
+// Move-only owners of Windows handles; raw handles only cross a Windows call.
+#include <windows.h>
+#include <utility>
+
+template <typename Traits>
+class ScopedGeneric {
+public:
+    typedef typename Traits::Type Type;
+    ScopedGeneric() : m_h(Traits::Invalid()) {}
+    explicit ScopedGeneric(Type h) : m_h(h) {}
+    ~ScopedGeneric() { Reset(); }
+    ScopedGeneric(ScopedGeneric &&other) noexcept : m_h(other.Release()) {}
+    ScopedGeneric &operator=(ScopedGeneric &&other) noexcept
+    {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    ScopedGeneric(const ScopedGeneric &) = delete;
+    ScopedGeneric &operator=(const ScopedGeneric &) = delete;
+
+    Type Get() const { return m_h; }
+    bool IsValid() const { return m_h != Traits::Invalid(); }
+    explicit operator bool() const { return IsValid(); }
+    Type Release()
+    {
+        Type h = m_h;
+        m_h = Traits::Invalid();
+        return h;
+    }
+    void Reset(Type h = Traits::Invalid())
+    {
+        if (m_h != Traits::Invalid()) Traits::Close(m_h);
+        m_h = h;
+    }
+    // For calls that return the handle through a pointer.
+    Type *Receive()
+    {
+        Reset();
+        return &m_h;
+    }
+
+private:
+    Type m_h;
+};
+
+struct HandleTraits {   // kernel objects whose "no handle" is NULL (events, threads, tokens, mutexes)
+    typedef HANDLE Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::CloseHandle(h); }
+};
+struct FileHandleTraits {   // CreateFile and CreateNamedPipe results
+    typedef HANDLE Type;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::CloseHandle(h); }
+};
+struct FindHandleTraits {
+    typedef HANDLE Type;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::FindClose(h); }
+};
+struct RegKeyTraits {
+    typedef HKEY Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::RegCloseKey(h); }
+};
+struct ServiceHandleTraits {
+    typedef SC_HANDLE Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::CloseServiceHandle(h); }
+};
+struct LocalMemTraits {
+    typedef HLOCAL Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::LocalFree(h); }
+};
+
+typedef ScopedGeneric<HandleTraits> ScopedHandle;
+typedef ScopedGeneric<FileHandleTraits> ScopedFileHandle;
+typedef ScopedGeneric<FindHandleTraits> ScopedFindHandle;
+typedef ScopedGeneric<RegKeyTraits> ScopedRegKey;
+typedef ScopedGeneric<ServiceHandleTraits> ScopedServiceHandle;
+typedef ScopedGeneric<LocalMemTraits> ScopedLocal;
