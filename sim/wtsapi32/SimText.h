@@ -1,0 +1,17 @@
+#pragma once
+// Text conversions of the simulator: its files are UTF-8, the "A" entry points use the ANSI code page.
+#include <windows.h>
+#include <string>
+
+class SimText {
+public:
+    static std::string ToUtf8(const std::wstring &str);
+    // Invalid sequences become U+FFFD (the system conversion's behaviour).
+    static std::wstring FromUtf8(const std::string &str);
+    static std::string ToAnsi(const std::wstring &str);
+    static std::wstring FromAnsi(const std::string &str);
+
+private:
+    static std::string Narrow(UINT uiCodePage, const std::wstring &str);
+    static std::wstring Widen(UINT uiCodePage, const std::string &str);
+};

@@ -1,0 +1,19 @@
+#pragma once
+// "journal.txt" of the simulator folder: one UTF-8 line per recorded call, appended under a file
+// lock so that lines of several processes (service, test client, tests) never interleave.
+#include <windows.h>
+#include <string>
+
+class WtsJournal {
+public:
+    explicit WtsJournal(const std::wstring &strFolder);
+    // Appends the line and a "\n"; false (reported through SimLog) when the file cannot be written.
+    bool Append(const std::string &strLine) const;
+
+    static bool EnsureFolder(const std::wstring &strFolder);
+
+private:
+    bool WriteLocked(HANDLE hFile, const std::string &strRecord) const;
+
+    std::wstring m_strFolder;
+};
