@@ -238,7 +238,8 @@ void TraceLog::ResolveFolder()
 {
     if (!m_strFolder.empty()) return;
     std::wstring strFolder = m_seams.strFolder.empty() ? ProductLogFolder() : WithBackslash(m_seams.strFolder);
-    if (!strFolder.empty() && !m_pFile->isExistsPath(strFolder) && m_pFile->MakeFolder(strFolder) != 0) {
+    // MakeFolder also refuses a file standing where the folder should be.
+    if (!strFolder.empty() && m_pFile->MakeFolder(strFolder) != 0) {
         QueueNotice(Format(L"Logs Warn  :Failure to Create Folder %s", strFolder.c_str()));
         strFolder.clear();
     }
@@ -418,6 +419,9 @@ void TraceLog::WriteToFile(const std::wstring &strLine)
             }
             Sleep(kRetryPauseMs);
             QueueNotice(Format(L"Retrying to write the logfile [%d]", iRetry + 1));
+            // A log folder removed while the program runs is made again rather than failing
+            // (and waiting through the retries) on every line from now on.
+            if (!m_pFile->isExistsPath(m_strFolder)) m_pFile->MakeFolder(m_strFolder);
         } catch (...) {
             m_pFile->FileClose();
             throw;   // memory and other failures: WriteLine queues them, the line is given up

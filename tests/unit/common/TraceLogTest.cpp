@@ -439,6 +439,19 @@ TEST_F(TraceLogTest, LineGivenUpAfterFiveRetriesReachesTheFileWithTheNextLine)
     EXPECT_EQ(L"next", MessageOf(vecLines[8]));
 }
 
+TEST_F(TraceLogTest, LogFolderRemovedWhileRunningIsMadeAgain)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before removal");
+    RemoveTree(LogFolder());
+    ASSERT_FALSE(PathExists(LogFolder()));
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"after removal");
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(2u, vecLines.size());
+    EXPECT_EQ(L"Retrying to write the logfile [1]", vecLines[0]);
+    EXPECT_EQ(L"after removal", MessageOf(vecLines[1]));
+}
+
 // ---- concurrency ----
 
 TEST_F(TraceLogTest, ThreadsWritingAtOnceNeitherInterleaveNorLoseLines)
