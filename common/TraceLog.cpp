@@ -67,6 +67,11 @@ std::wstring Widen(const char *pszText)
 
 }  // namespace
 
+bool TraceLog::IsWritingThread()
+{
+    return t_pWritingLogger != nullptr;
+}
+
 TraceLog &TraceLog::GetInstance()
 {
     static TraceLog instance;

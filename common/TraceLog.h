@@ -44,6 +44,10 @@ public:
     std::wstring GetFileName() const { return m_strFileName; }
     int GetLevel() const { return m_iLevel; }
 
+    // True while the calling thread is inside a logger's Write: its log calls are dropped, so the
+    // macros skip building their texts.
+    static bool IsWritingThread();
+
     // Each of : / . \ * ? < > | " becomes a blank: the user part is part of a file name.
     static std::wstring SanitizeUserPart(const std::wstring &strUserPart);
 
