@@ -56,7 +56,7 @@ private:
     // of the helpers the logger uses are dropped). False when the mutex cannot be had.
     template <typename Fn>
     bool RunLocked(Fn fn);
-    void EnsureAppName();
+    void ResolveAppName();
     bool EnsureMutex();
     bool IsMonitorService() const;
 

@@ -381,11 +381,14 @@ TEST_F(TraceLogTest, HelpersOfTheLoggerAddNoLinesOfTheirOwn)
     EXPECT_EQ((std::vector<std::wstring>{L"one", L"two"}), Messages());
 
     // The process logger: FileIO and OSInformation log through it while it writes.
+    // (asked first: WinOSInformation logs through the process logger too)
+    const std::wstring strUserLogs = WinOSInformation().GetAppDataFolderPath(nullptr) + L"Logs\\";
     TraceLog &process = TraceLog::GetInstance();
     process.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"process logger marker %lu", GetTickCount());
+    EXPECT_EQ(strUserLogs, process.GetFolder());
     std::vector<std::wstring> vecLines = ReadLogLines(process.GetFolder() + process.GetFileName());
     ASSERT_FALSE(vecLines.empty());
-    EXPECT_EQ(0u, MessageOf(vecLines.back()).find(L"process logger marker "));
+    EXPECT_EQ(0u, MessageOf(vecLines.back()).find(L"process logger marker ")) << vecLines.back();
 }
 
 // ---- collisions with another program ----
@@ -480,6 +483,32 @@ TEST_F(TraceLogTest, ThreadsWritingAtOnceNeitherInterleaveNorLoseLines)
         ASSERT_EQ((size_t)kLines, entry.second.size()) << "thread " << entry.first;
         for (int i = 0; i < kLines; ++i) EXPECT_EQ(i, entry.second[i]);   // each thread's lines in order
     }
+}
+
+TEST_F(TraceLogTest, WritersOfOneProgramTakeTurnsThroughItsNamedMutex)
+{
+    TraceLog log(MakeSeams(L"NolvexConnectTurnTest"));
+    HANDLE hHeld = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, hHeld);
+    volatile LONG lReleasedAt = 0;
+    // Another writer of the same program, as another process would hold it.
+    std::thread holder([&]() {
+        HANDLE hMutex = CreateMutexW(nullptr, FALSE, L"NolvexConnectLogs_NolvexConnectTurnTest");
+        WaitForSingleObject(hMutex, INFINITE);   // it exists already: the logger made it
+        SetEvent(hHeld);
+        Sleep(300);
+        InterlockedExchange(&lReleasedAt, (LONG)GetTickCount());
+        ReleaseMutex(hMutex);
+        CloseHandle(hMutex);
+    });
+    WaitForSingleObject(hHeld, 10000);
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"after the other writer");
+    DWORD dwWrittenAt = GetTickCount();
+    holder.join();
+    CloseHandle(hHeld);
+    ASSERT_NE(0, lReleasedAt);
+    EXPECT_GE((LONG)(dwWrittenAt - (DWORD)lReleasedAt), 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"after the other writer"}, Messages());
 }
 
 TEST_F(TraceLogTest, TwoProcessesOfOneProgramShareTheFileWithoutLosingLines)
