@@ -327,6 +327,32 @@ TEST_F(TraceLogTest, NoDeletionWhenAnotherWriterHasSwitchedToTodayAlready)
     EXPECT_EQ(std::vector<std::wstring>{L"today"}, Messages());
 }
 
+TEST_F(TraceLogTest, OldFileThatCannotBeDeletedIsRetriedAndReportedAsKept)
+{
+    MakeOldLogFile(L"NolvexConnectLog_20300114.dat", MakeTime(2030, 1, 14, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300112.dat", MakeTime(2030, 1, 12, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300110.dat", MakeTime(2030, 1, 10, 12, 0, 0, 0));
+    HANDLE hBusy = CreateFileW(LogPath(L"NolvexConnectLog_20300110.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hBusy);
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"today");
+    CloseHandle(hBusy);
+
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300110.dat")));
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(7u, vecLines.size());
+    for (int i = 1; i <= 5; ++i) {
+        wchar_t szNotice[64];
+        _snwprintf(szNotice, 63, L"Retrying to delete the logfile [%d]", i);
+        EXPECT_EQ(szNotice, vecLines[i - 1]);
+    }
+    EXPECT_EQ(L"2030/01/15 10:20:30.045 Logs Err : Can't Delete Old Log File " +
+                  LogPath(L"NolvexConnectLog_20300110.dat"),
+              vecLines[5]);
+    EXPECT_EQ(L"today", MessageOf(vecLines[6]));
+}
+
 // ---- folders and notices ----
 
 TEST_F(TraceLogTest, ProductFoldersAreTheApplicationDataLogsFolders)
