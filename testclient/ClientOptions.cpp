@@ -53,6 +53,7 @@ bool ClientOptions::ParseNumber(const std::wstring &str, DWORD &dwValue)
 
 bool ClientOptions::Parse(int argc, const wchar_t *const *argv)
 {
+    *this = ClientOptions();   // every parse starts from the defaults
     int i = 1;
     while (i < argc && std::wstring(argv[i]).compare(0, 2, L"--") == 0) {
         if (!ParseGlobalOption(argv[i], i + 1 < argc ? argv[i + 1] : nullptr)) return false;

@@ -21,7 +21,7 @@ public:
 
 private:
     DWORD TryCreate();
-    DWORD WaitForInstance(DWORD dwRemainingMs);
+    void WaitForInstance(DWORD dwRemainingMs);
 
     std::wstring m_strPipeName;
     DWORD m_dwBusyTimeoutMs;
