@@ -29,8 +29,7 @@ bool TestPipeServer::Start()
     HANDLE hFirst = CreateInstance();
     if (hFirst == INVALID_HANDLE_VALUE) return false;
     m_thread = std::thread(&TestPipeServer::Serve, this, hFirst);
-    // A client that came and went before ConnectNamedPipe would be lost (ERROR_NO_DATA): the
-    // tests start their clients only once the server listens.
+    // Clients started after this find an instance that listens.
     return WaitForSingleObject(m_hListening.Get(), 10000) == WAIT_OBJECT_0;
 }
 
@@ -63,10 +62,11 @@ bool TestPipeServer::AcceptOne(HANDLE hPipe)
     DWORD dwError = GetLastError();
     SetEvent(m_hListening.Get());
     if (!bConnected) {
-        if (dwError == ERROR_NO_DATA) return true;   // a client came and went: nothing to keep
+        // Already connected, or connected and gone again (ERROR_NO_DATA): what the client wrote
+        // can still be read in both cases.
         if (dwError == ERROR_IO_PENDING) {
             if (!WaitOverlapped(hPipe, ov, dwBytes)) return false;
-        } else if (dwError != ERROR_PIPE_CONNECTED) {
+        } else if (dwError != ERROR_PIPE_CONNECTED && dwError != ERROR_NO_DATA) {
             return false;
         }
     }
