@@ -1,4 +1,5 @@
 // NolvexConnect.exe as tests and the demo run it: a separate process talking to a pipe server.
+#include "ClientProcess.h"
 #include "PipeMessage.h"
 #include "ScopedHandle.h"
 #include "TempFolder.h"
@@ -18,37 +19,20 @@ protected:
         return str.substr(0, str.find_last_of(L'\\')) + L"\\NolvexConnect.exe";
     }
 
-    // Starts the client with "--pipe <test pipe>" and the given arguments.
-    bool Launch(const std::wstring &strArgs, PROCESS_INFORMATION &pi, bool bOwnPipe = true)
+    // Starts the client with "--pipe <test pipe>" (unless bOwnPipe is false) and the arguments.
+    bool Launch(ClientProcess &client, const std::wstring &strArgs, bool bOwnPipe = true)
     {
         std::wstring strCommand = L"\"" + ClientPath() + L"\" ";
         if (bOwnPipe) strCommand += L"--pipe " + m_strPipe + L" ";
-        strCommand += strArgs;
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        return CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                              &pi) != FALSE;
+        return client.Launch(strCommand + strArgs);
     }
 
-    // Runs the client to its end; its exit code, or -1 when it did not end within 30 s (it is then ended).
+    // Runs the client to its end: its exit code, -1 when it hung, -2 when it did not start.
     int Run(const std::wstring &strArgs, bool bOwnPipe = true)
     {
-        PROCESS_INFORMATION pi = {};
-        if (!Launch(strArgs, pi, bOwnPipe)) return -2;
-        return Finish(pi);
-    }
-
-    static int Finish(PROCESS_INFORMATION &pi)
-    {
-        ScopedHandle hProcess(pi.hProcess), hThread(pi.hThread);
-        if (WaitForSingleObject(hProcess.Get(), 30000) != WAIT_OBJECT_0) {
-            TerminateProcess(hProcess.Get(), 99);
-            WaitForSingleObject(hProcess.Get(), 5000);
-            return -1;
-        }
-        DWORD dwCode = 0;
-        GetExitCodeProcess(hProcess.Get(), &dwCode);
-        return static_cast<int>(dwCode);
+        ClientProcess client;
+        if (!Launch(client, strArgs, bOwnPipe)) return -2;
+        return client.Finish();
     }
 
     std::wstring Message(size_t i) const { return WireText(m_server.Messages().at(i)); }
@@ -79,10 +63,10 @@ TEST_F(TestClientProgram, OneShotCommandsSendTheirMessage)
 
 TEST_F(TestClientProgram, StartAnnouncesItsOwnPidThenEndsNormally)
 {
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(Launch(L"start C:\\u\\a 1 0 --stay 1", pi));
-    DWORD dwPid = pi.dwProcessId;
-    EXPECT_EQ(0, Finish(pi));
+    ClientProcess client;
+    ASSERT_TRUE(Launch(client, L"start C:\\u\\a 1 0 --stay 1"));
+    DWORD dwPid = client.Pid();
+    EXPECT_EQ(0, client.Finish());
     ASSERT_TRUE(m_server.WaitForMessages(2, 10000));
     EXPECT_EQ(L"MonitorStart=" + std::to_wstring(dwPid) + L",C:\\u\\a,1,0", Message(0));
     EXPECT_EQ(L"MonitorEnd=C:\\u\\a", Message(1));
@@ -99,12 +83,11 @@ TEST_F(TestClientProgram, AbruptEndSendsNoMonitorEnd)
 
 TEST_F(TestClientProgram, QuitCommandEndsAWaitingClient)
 {
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(Launch(L"start C:\\u\\b 0 0", pi));
-    DWORD dwPid = pi.dwProcessId;
+    ClientProcess client;
+    ASSERT_TRUE(Launch(client, L"start C:\\u\\b 0 0"));
     ASSERT_TRUE(m_server.WaitForMessages(1, 10000));
-    EXPECT_EQ(0, Run(L"quit " + std::to_wstring(dwPid)));
-    EXPECT_EQ(0, Finish(pi));
+    EXPECT_EQ(0, Run(L"quit " + std::to_wstring(client.Pid())));
+    EXPECT_EQ(0, client.Finish());
     ASSERT_TRUE(m_server.WaitForMessages(2, 10000));
     EXPECT_EQ(L"MonitorEnd=C:\\u\\b", Message(1));
 }
