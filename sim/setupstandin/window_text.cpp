@@ -1,0 +1,75 @@
+// Test helper: finds a top-level window by its caption and writes, as UTF-8 to the file named by
+// its second argument, the texts as Windows holds them (after any code page conversion):
+//   caption=<window text>
+//   <class name>=<text of each child window, line breaks as \n>
+// usage: nc_window_text.exe "<caption>" <output file> [timeout ms]; exit 0 found, 1 not found.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::wstring Escape(const std::wstring &strText)
+{
+    std::wstring strOut;
+    for (wchar_t ch : strText) {
+        if (ch == L'\n') strOut += L"\\n";
+        else if (ch == L'\r') strOut += L"\\r";
+        else strOut += ch;
+    }
+    return strOut;
+}
+
+// WM_GETTEXT rather than GetWindowText: the latter does not ask controls of other processes.
+std::wstring TextOf(HWND hWnd)
+{
+    DWORD_PTR dwLen = 0;
+    if (!SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &dwLen)) return std::wstring();
+    std::wstring strText(dwLen + 1, L'\0');
+    DWORD_PTR dwGot = 0;
+    if (!SendMessageTimeoutW(hWnd, WM_GETTEXT, dwLen + 1, reinterpret_cast<LPARAM>(&strText[0]),
+                             SMTO_ABORTIFHUNG, 2000, &dwGot))
+        return std::wstring();
+    strText.resize(dwGot);
+    return strText;
+}
+
+BOOL CALLBACK AddChild(HWND hChild, LPARAM lParam)
+{
+    std::wstring *pstrOut = reinterpret_cast<std::wstring *>(lParam);
+    wchar_t szClass[64] = L"";
+    GetClassNameW(hChild, szClass, 64);
+    *pstrOut += std::wstring(szClass) + L"=" + Escape(TextOf(hChild)) + L"\n";
+    return TRUE;
+}
+
+bool WriteUtf8(const wchar_t *pszFile, const std::wstring &strText)
+{
+    int iLen = WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), (int)strText.size(), nullptr, 0, nullptr, nullptr);
+    std::string strBytes(iLen > 0 ? iLen : 0, '\0');
+    if (iLen > 0)
+        WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), (int)strText.size(), &strBytes[0], iLen, nullptr, nullptr);
+    HANDLE hFile = CreateFileW(pszFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    DWORD dwWritten = 0;
+    BOOL bOk = WriteFile(hFile, strBytes.data(), (DWORD)strBytes.size(), &dwWritten, nullptr);
+    CloseHandle(hFile);
+    return bOk && dwWritten == strBytes.size();
+}
+
+}   // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc < 3) return 2;
+    DWORD dwTimeout = argc > 3 ? static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)) : 10000;
+    DWORD dwStart = GetTickCount();
+    HWND hWnd = nullptr;
+    while ((hWnd = FindWindowW(nullptr, argv[1])) == nullptr && GetTickCount() - dwStart < dwTimeout)
+        Sleep(100);
+    if (hWnd == nullptr) return 1;
+    std::wstring strOut = L"caption=" + Escape(TextOf(hWnd)) + L"\n";
+    EnumChildWindows(hWnd, AddChild, reinterpret_cast<LPARAM>(&strOut));
+    return WriteUtf8(argv[2], strOut) ? 0 : 1;
+}
