@@ -24,7 +24,10 @@ bool ShellLauncher::RunAndWait(const char *pszFile, const char *pszParameters) c
     LaunchLog::Write("[API Call] ShellExecuteExA file:[%s] verb:[%s] parameters:[%s]", pszFile,
                      m_pszVerb ? m_pszVerb : "", pszParameters ? pszParameters : "");
     if (!ShellExecuteExA(&sei)) {
-        LaunchLog::ApiError("ShellExecuteExA", GetLastError());
+        // The shell's own error box may clear the last error; hInstApp still holds the SE_ERR_ code.
+        DWORD dwError = GetLastError();
+        if (dwError == ERROR_SUCCESS) dwError = static_cast<DWORD>(reinterpret_cast<INT_PTR>(sei.hInstApp));
+        LaunchLog::ApiError("ShellExecuteExA", dwError);
         return false;
     }
     // The shell may hand the file to a running process (DDE) and give no handle: nothing to wait for.

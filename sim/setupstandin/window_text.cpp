@@ -2,6 +2,8 @@
 // its second argument, the texts as Windows holds them (after any code page conversion):
 //   caption=<window text>
 //   <class name>=<text of each child window, line breaks as \n>
+//   message_font=<face name of the system's message box font>
+//   missing_glyphs=<characters of the child texts that this font has no glyph for>
 // usage: nc_window_text.exe "<caption>" <output file> [timeout ms]; exit 0 found, 1 not found.
 #include <windows.h>
 
@@ -35,13 +37,50 @@ std::wstring TextOf(HWND hWnd)
     return strText;
 }
 
+struct Children {
+    std::wstring strLines;
+    std::wstring strAllText;
+};
+
 BOOL CALLBACK AddChild(HWND hChild, LPARAM lParam)
 {
-    std::wstring *pstrOut = reinterpret_cast<std::wstring *>(lParam);
+    Children *pChildren = reinterpret_cast<Children *>(lParam);
     wchar_t szClass[64] = L"";
     GetClassNameW(hChild, szClass, 64);
-    *pstrOut += std::wstring(szClass) + L"=" + Escape(TextOf(hChild)) + L"\n";
+    std::wstring strText = TextOf(hChild);
+    pChildren->strLines += std::wstring(szClass) + L"=" + Escape(strText) + L"\n";
+    pChildren->strAllText += strText;
     return TRUE;
+}
+
+// Counts the characters the message box font cannot draw (they would show as empty boxes).
+int MissingGlyphs(const std::wstring &strText, std::wstring &strFace)
+{
+    NONCLIENTMETRICSW ncm = {};
+    ncm.cbSize = sizeof(ncm);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return -1;
+    strFace = ncm.lfMessageFont.lfFaceName;
+    HFONT hFont = CreateFontIndirectW(&ncm.lfMessageFont);
+    HDC hDC = CreateCompatibleDC(nullptr);
+    if (hFont == nullptr || hDC == nullptr) {
+        if (hFont != nullptr) DeleteObject(hFont);
+        if (hDC != nullptr) DeleteDC(hDC);
+        return -1;
+    }
+    HGDIOBJ hOld = SelectObject(hDC, hFont);
+    wchar_t szActual[LF_FACESIZE] = L"";
+    if (GetTextFaceW(hDC, LF_FACESIZE, szActual) > 0) strFace += std::wstring(L" -> ") + szActual;
+    int iMissing = 0;
+    for (wchar_t ch : strText) {
+        if (ch == L'\n' || ch == L'\r') continue;
+        WORD wIndex = 0;
+        if (GetGlyphIndicesW(hDC, &ch, 1, &wIndex, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR || wIndex == 0xFFFF)
+            ++iMissing;
+    }
+    SelectObject(hDC, hOld);
+    DeleteObject(hFont);
+    DeleteDC(hDC);
+    return iMissing;
 }
 
 bool WriteUtf8(const wchar_t *pszFile, const std::wstring &strText)
@@ -69,7 +108,11 @@ int wmain(int argc, wchar_t **argv)
     while ((hWnd = FindWindowW(nullptr, argv[1])) == nullptr && GetTickCount() - dwStart < dwTimeout)
         Sleep(100);
     if (hWnd == nullptr) return 1;
-    std::wstring strOut = L"caption=" + Escape(TextOf(hWnd)) + L"\n";
-    EnumChildWindows(hWnd, AddChild, reinterpret_cast<LPARAM>(&strOut));
+    Children children;
+    EnumChildWindows(hWnd, AddChild, reinterpret_cast<LPARAM>(&children));
+    std::wstring strFace;
+    int iMissing = MissingGlyphs(children.strAllText, strFace);
+    std::wstring strOut = L"caption=" + Escape(TextOf(hWnd)) + L"\n" + children.strLines +
+                          L"message_font=" + strFace + L"\n" + L"missing_glyphs=" + std::to_wstring(iMissing) + L"\n";
     return WriteUtf8(argv[2], strOut) ? 0 : 1;
 }
