@@ -87,6 +87,15 @@ class XServer:
         self._xdotool("windowfocus", "--sync", window_id, check=True)
         self._xdotool("key", key, check=True)
 
+    def answer(self, window_id, key, attempts=3, settle=5):
+        """Presses key on a dialog until its window is gone (a key typed while the dialog is still
+        setting itself up can be lost). True when the window went away."""
+        for _ in range(attempts):
+            self.press(window_id, key)
+            if winehelp.wait_for(lambda: window_id not in self.find_windows("."), settle):
+                return True
+        return False
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=dict(os.environ, DISPLAY=self.display),
                        stdin=subprocess.DEVNULL, capture_output=True, timeout=60, check=True)

@@ -158,8 +158,9 @@ class LauncherFixture(unittest.TestCase):
         self.assertIsNotNone(window, "the question did not appear")
         return window
 
-    def answer(self, key):
-        self.xserver.press(self.wait_for_question(), key)
+    def answer(self, key, window=None):
+        window = window or self.wait_for_question()
+        self.assertTrue(self.xserver.answer(window, key), "the dialog did not take the key " + key)
 
     def message_box_texts(self):
         """What the message box holds, read inside Wine by nc_window_text.exe."""
@@ -229,7 +230,7 @@ class SetupRunOnVistaAndLaterTest(LauncherFixture):
         # The shell tells the user that it cannot find the file; after OK the launcher goes on.
         error_box = self.xserver.wait_for_window("^Error$", WINDOW_TIMEOUT)
         self.assertIsNotNone(error_box, "the shell reported no missing setup.exe")
-        self.xserver.press(error_box, "Return")
+        self.answer("Return", error_box)
         self.answer("n")
         self.assertEqual(1, self.finish())
         self.assertFalse(self.extra_ran())
@@ -276,7 +277,7 @@ class SetupRunQuestionInJapaneseTest(LauncherFixture):
         self.assertIn(("missing_glyphs", "0"), texts)
         self.xserver.screenshot(os.path.join(self.prefix.path, "setuprun-question.png"))
         self.assertFalse(self.extra_ran(), "extra.bat ran before the answer")
-        self.xserver.press(window, "y")
+        self.answer("y", window)
         self.assertEqual(1, self.finish())
         self.assertTrue(self.extra_ran(), "Yes did not run extra.bat")
 
