@@ -13,6 +13,7 @@ import subprocess
 import unittest
 
 import desktop
+import peimports
 import winehelp
 
 BIN = winehelp.BIN_DIR
@@ -27,6 +28,28 @@ WINDOW_TIMEOUT = 45
 # Wine's Japanese dialog fonts are Microsoft's; a Japanese Windows has them, the prefix maps them
 # onto IPA Gothic (Debian package fonts-ipafont-gothic).
 JAPANESE_FONTS = ("MS UI Gothic", "MS Gothic", "MS PGothic", "ＭＳ ゴシック", "ＭＳ Ｐゴシック")
+
+
+# System functions that came with Vista or later and that compilers' runtimes are known to pull in.
+# Windows XP's loader refuses a program that imports any of them, before a line of it runs.
+NOT_ON_XP = {
+    "kernel32.dll": {
+        "GetTickCount64", "InitializeConditionVariable", "SleepConditionVariableCS",
+        "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable",
+        "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
+        "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
+        "InitOnceExecuteOnce", "InitOnceBeginInitialize", "InitOnceComplete", "FlsAlloc",
+        "FlsFree", "FlsGetValue", "FlsSetValue", "GetCurrentProcessorNumber",
+        "GetSystemTimePreciseAsFileTime", "GetFileInformationByHandleEx",
+        "SetFileInformationByHandle", "GetFinalPathNameByHandleW", "CreateSymbolicLinkW",
+        "QueryFullProcessImageNameW", "QueryFullProcessImageNameA", "CreateEventExW",
+        "CreateMutexExW", "CreateSemaphoreExW", "GetErrorMode", "GetLocaleInfoEx",
+        "CompareStringEx", "LCMapStringEx", "GetUserDefaultLocaleName",
+        "WerRegisterRuntimeExceptionModule", "SetThreadErrorMode", "GetThreadErrorMode",
+    },
+    "user32.dll": {"ChangeWindowMessageFilter", "SetProcessDPIAware", "IsProcessDPIAware"},
+    "shell32.dll": {"SHGetKnownFolderPath", "SHCreateItemFromParsingName"},
+}
 
 
 def shell_execute_calls(trace):
@@ -173,6 +196,24 @@ class LauncherFixture(unittest.TestCase):
         with open(out, encoding="utf-8") as f:
             lines = f.read().splitlines()
         return [tuple(line.split("=", 1)) for line in lines]
+
+
+class SetupRunProgramFileTest(unittest.TestCase):
+    """What the built setuprun.exe asks of Windows before it runs."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.imports = peimports.imports(os.path.join(BIN, "setuprun.exe"))
+
+    def test_imports_nothing_that_windows_xp_lacks(self):
+        for dll, names in self.imports.items():
+            self.assertEqual([], sorted(set(names) & NOT_ON_XP.get(dll, set())), dll)
+
+    def test_window_and_shell_calls_are_the_ansi_ones(self):
+        for dll in ("user32.dll", "shell32.dll"):
+            self.assertEqual([], [name for name in self.imports.get(dll, []) if name.endswith("W")], dll)
+        self.assertIn("MessageBoxA", self.imports["user32.dll"])
+        self.assertIn("ShellExecuteExA", self.imports["shell32.dll"])
 
 
 class SetupRunOnVistaAndLaterTest(LauncherFixture):
