@@ -11,7 +11,8 @@ MainWindow::MainWindow()
 MainWindow::~MainWindow()
 {
     // Accelerators loaded from resources are freed with the module; the window and class are ours.
-    if (m_hWnd != nullptr && !DestroyWindow(m_hWnd)) LaunchLog::ApiError("DestroyWindow", GetLastError());
+    if (m_hWnd != nullptr && IsWindow(m_hWnd) && !DestroyWindow(m_hWnd))
+        LaunchLog::ApiError("DestroyWindow", GetLastError());
     if (m_bClassRegistered && !UnregisterClassA(m_strWindowClass.c_str(), m_hInstance))
         LaunchLog::ApiError("UnregisterClassA", GetLastError());
 }
@@ -80,7 +81,7 @@ LRESULT CALLBACK MainWindow::WndProc(HWND hWnd, UINT uiMessage, WPARAM wParam, L
                 LaunchLog::ApiError("DialogBoxParamA", GetLastError());
             return 0;
         case IDM_EXIT:
-            DestroyWindow(hWnd);
+            if (!DestroyWindow(hWnd)) LaunchLog::ApiError("DestroyWindow", GetLastError());
             return 0;
         default:
             break;

@@ -1,10 +1,13 @@
 // Test helper: finds a top-level window by its caption and writes, as UTF-8 to the file named by
 // its second argument, the texts as Windows holds them (after any code page conversion):
 //   caption=<window text>
+//   class=<window class name>
+//   visible=<1 if the window is visible, else 0>
 //   <class name>=<text of each child window, line breaks as \n>
 //   message_font=<face name of the system's message box font>
 //   missing_glyphs=<characters of the child texts that this font has no glyph for>
-// usage: nc_window_text.exe "<caption>" <output file> [timeout ms]; exit 0 found, 1 not found.
+// usage: nc_window_text.exe "<caption>" <output file> [timeout ms [class name]];
+// exit 0 found, 1 not found.
 #include <windows.h>
 
 #include <cwchar>
@@ -103,16 +106,20 @@ int wmain(int argc, wchar_t **argv)
 {
     if (argc < 3) return 2;
     DWORD dwTimeout = argc > 3 ? static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)) : 10000;
+    const wchar_t *pszClass = argc > 4 ? argv[4] : nullptr;
     DWORD dwStart = GetTickCount();
     HWND hWnd = nullptr;
-    while ((hWnd = FindWindowW(nullptr, argv[1])) == nullptr && GetTickCount() - dwStart < dwTimeout)
+    while ((hWnd = FindWindowW(pszClass, argv[1])) == nullptr && GetTickCount() - dwStart < dwTimeout)
         Sleep(100);
     if (hWnd == nullptr) return 1;
     Children children;
     EnumChildWindows(hWnd, AddChild, reinterpret_cast<LPARAM>(&children));
     std::wstring strFace;
     int iMissing = MissingGlyphs(children.strAllText, strFace);
-    std::wstring strOut = L"caption=" + Escape(TextOf(hWnd)) + L"\n" + children.strLines +
+    wchar_t szClass[64] = L"";
+    GetClassNameW(hWnd, szClass, 64);
+    std::wstring strOut = L"caption=" + Escape(TextOf(hWnd)) + L"\n" + L"class=" + szClass + L"\n" +
+                          L"visible=" + std::to_wstring(IsWindowVisible(hWnd) ? 1 : 0) + L"\n" + children.strLines +
                           L"message_font=" + strFace + L"\n" + L"missing_glyphs=" + std::to_wstring(iMissing) + L"\n";
     return WriteUtf8(argv[2], strOut) ? 0 : 1;
 }

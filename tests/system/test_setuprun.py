@@ -13,7 +13,7 @@ import subprocess
 import unittest
 
 import desktop
-import peimports
+import peinfo
 import winehelp
 
 BIN = winehelp.BIN_DIR
@@ -185,14 +185,16 @@ class LauncherFixture(unittest.TestCase):
         window = window or self.wait_for_question()
         self.assertTrue(self.xserver.answer(window, key), "the dialog did not take the key " + key)
 
-    def message_box_texts(self):
-        """What the message box holds, read inside Wine by nc_window_text.exe."""
+    def window_texts(self, caption=CAPTION, window_class=None):
+        """What a top-level window holds, read inside Wine by nc_window_text.exe."""
         out = self.prefix.drive_c("window-text.txt")
         if os.path.exists(out):
             os.remove(out)
-        self.prefix.wine(os.path.join(BIN, "nc_window_text.exe"), CAPTION,
-                         winehelp.windows_path(out, self.prefix), "10000", timeout=60)
-        self.assertTrue(os.path.isfile(out), "no window captioned " + CAPTION)
+        args = [caption, winehelp.windows_path(out, self.prefix), "10000"]
+        if window_class:
+            args.append(window_class)
+        self.prefix.wine(os.path.join(BIN, "nc_window_text.exe"), *args, timeout=60)
+        self.assertTrue(os.path.isfile(out), "no window captioned " + caption)
         with open(out, encoding="utf-8") as f:
             lines = f.read().splitlines()
         return [tuple(line.split("=", 1)) for line in lines]
@@ -203,11 +205,24 @@ class SetupRunProgramFileTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.imports = peimports.imports(os.path.join(BIN, "setuprun.exe"))
+        cls.imports = peinfo.imports(os.path.join(BIN, "setuprun.exe"))
 
     def test_imports_nothing_that_windows_xp_lacks(self):
         for dll, names in self.imports.items():
             self.assertEqual([], sorted(set(names) & NOT_ON_XP.get(dll, set())), dll)
+
+    def test_resources_carry_the_designed_ids_and_texts(self):
+        res = peinfo.resources(os.path.join(BIN, "setuprun.exe"))
+        self.assertEqual("setuprun", peinfo.string_resource(res, 103))
+        self.assertEqual("SETUPRUN", peinfo.string_resource(res, 109))
+        rt_menu, rt_dialog, rt_accelerator, rt_group_icon, rt_manifest = 4, 5, 9, 14, 24
+        for kind, res_id in ((rt_group_icon, 107), (rt_group_icon, 108), (rt_menu, 109),
+                             (rt_dialog, 103), (rt_accelerator, 109), (rt_manifest, 1)):
+            self.assertIn((kind, res_id), res)
+        menu = res[(rt_menu, 109)].decode("utf-16-le", "replace")
+        self.assertIn("&About", menu)
+        self.assertIn("E&xit", menu)
+        self.assertIn(b'level="asInvoker"', res[(rt_manifest, 1)])
 
     def test_window_and_shell_calls_are_the_ansi_ones(self):
         for dll in ("user32.dll", "shell32.dll"):
@@ -277,6 +292,17 @@ class SetupRunOnVistaAndLaterTest(LauncherFixture):
         self.assertFalse(self.extra_ran())
         self.assertIn("APIError [ShellExecuteExA] rc:[2] msg:[", self.stderr())
 
+    def test_main_window_is_there_but_hidden_with_the_designed_title_and_class(self):
+        self.put_installer()
+        self.put_extra()
+        self.start()
+        self.wait_for_question()
+        texts = self.window_texts("setuprun", "SETUPRUN")
+        self.assertIn(("class", "SETUPRUN"), texts)
+        self.assertIn(("visible", "0"), texts)
+        self.answer("n")
+        self.assertEqual(1, self.finish())
+
     def test_log_folder_that_cannot_be_made_ends_with_exit_code_0(self):
         # A file where the folder should be: the folder can be neither found nor created.
         log_folder = self.prefix.drive_c(*self.log_folder[3:].split("\\"))
@@ -311,7 +337,7 @@ class SetupRunQuestionInJapaneseTest(LauncherFixture):
         window = self.wait_for_question()
         self.assertEqual(CAPTION, self.xserver.window_name(window))
         self.assertIn("ended", self.journal() or {}, "the question came before the installer ended")
-        texts = self.message_box_texts()
+        texts = self.window_texts()
         self.assertIn(("caption", CAPTION), texts)
         self.assertIn(("Static", QUESTION.replace("\n", "\\n")), texts)
         # Every character has a glyph in the message box font: no empty boxes on the screen.
