@@ -2,8 +2,9 @@
 virtual X display, it runs the stand-in "setup.exe" with the designed parameter line, waits for
 it, asks its Japanese question before "extra.bat" and ends with the designed exit codes.
 
-Each class has its own fresh Wine prefix (the Windows version and the locale are changed) and its
-own Xvfb display; both end with the class.
+Each class that runs the program has its own fresh Wine prefix (the Windows version and the
+locale are changed) and its own Xvfb display; both end with the class. One class only reads the
+built program file.
 """
 import datetime
 import os
