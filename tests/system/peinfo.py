@@ -3,6 +3,28 @@ imports (checked before the program is ever loaded) and its resources."""
 import struct
 
 
+# System functions that came with Vista or later and that compilers' runtimes are known to pull in.
+# Windows XP's loader refuses a program that imports any of them, before a line of it runs.
+NOT_ON_XP = {
+    "kernel32.dll": {
+        "GetTickCount64", "InitializeConditionVariable", "SleepConditionVariableCS",
+        "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable",
+        "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
+        "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
+        "InitOnceExecuteOnce", "InitOnceBeginInitialize", "InitOnceComplete", "FlsAlloc",
+        "FlsFree", "FlsGetValue", "FlsSetValue", "GetCurrentProcessorNumber",
+        "GetSystemTimePreciseAsFileTime", "GetFileInformationByHandleEx",
+        "SetFileInformationByHandle", "GetFinalPathNameByHandleW", "CreateSymbolicLinkW",
+        "QueryFullProcessImageNameW", "QueryFullProcessImageNameA", "CreateEventExW",
+        "CreateMutexExW", "CreateSemaphoreExW", "GetErrorMode", "GetLocaleInfoEx",
+        "CompareStringEx", "LCMapStringEx", "GetUserDefaultLocaleName",
+        "WerRegisterRuntimeExceptionModule", "SetThreadErrorMode", "GetThreadErrorMode",
+    },
+    "user32.dll": {"ChangeWindowMessageFilter", "SetProcessDPIAware", "IsProcessDPIAware"},
+    "shell32.dll": {"SHGetKnownFolderPath", "SHCreateItemFromParsingName"},
+}
+
+
 def _rva_to_offset(sections, rva):
     for virtual_address, virtual_size, raw_offset, raw_size in sections:
         if virtual_address <= rva < virtual_address + max(virtual_size, raw_size):

@@ -31,28 +31,6 @@ WINDOW_TIMEOUT = 45
 JAPANESE_FONTS = ("MS UI Gothic", "MS Gothic", "MS PGothic", "ＭＳ ゴシック", "ＭＳ Ｐゴシック")
 
 
-# System functions that came with Vista or later and that compilers' runtimes are known to pull in.
-# Windows XP's loader refuses a program that imports any of them, before a line of it runs.
-NOT_ON_XP = {
-    "kernel32.dll": {
-        "GetTickCount64", "InitializeConditionVariable", "SleepConditionVariableCS",
-        "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable",
-        "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
-        "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
-        "InitOnceExecuteOnce", "InitOnceBeginInitialize", "InitOnceComplete", "FlsAlloc",
-        "FlsFree", "FlsGetValue", "FlsSetValue", "GetCurrentProcessorNumber",
-        "GetSystemTimePreciseAsFileTime", "GetFileInformationByHandleEx",
-        "SetFileInformationByHandle", "GetFinalPathNameByHandleW", "CreateSymbolicLinkW",
-        "QueryFullProcessImageNameW", "QueryFullProcessImageNameA", "CreateEventExW",
-        "CreateMutexExW", "CreateSemaphoreExW", "GetErrorMode", "GetLocaleInfoEx",
-        "CompareStringEx", "LCMapStringEx", "GetUserDefaultLocaleName",
-        "WerRegisterRuntimeExceptionModule", "SetThreadErrorMode", "GetThreadErrorMode",
-    },
-    "user32.dll": {"ChangeWindowMessageFilter", "SetProcessDPIAware", "IsProcessDPIAware"},
-    "shell32.dll": {"SHGetKnownFolderPath", "SHCreateItemFromParsingName"},
-}
-
-
 def shell_execute_calls(trace):
     """(verb, file) of every ShellExecuteEx that Wine's shell32 received, from a +exec trace."""
     calls = []
@@ -210,7 +188,7 @@ class SetupRunProgramFileTest(unittest.TestCase):
 
     def test_imports_nothing_that_windows_xp_lacks(self):
         for dll, names in self.imports.items():
-            self.assertEqual([], sorted(set(names) & NOT_ON_XP.get(dll, set())), dll)
+            self.assertEqual([], sorted(set(names) & peinfo.NOT_ON_XP.get(dll, set())), dll)
 
     def test_resources_carry_the_designed_ids_and_texts(self):
         res = peinfo.resources(os.path.join(BIN, "setuprun.exe"))
