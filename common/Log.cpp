@@ -1,4 +1,5 @@
 #include "Log.h"
+#include <cstring>
 
 std::wstring LogSourceName(const char *pszFile)
 {
@@ -52,12 +53,15 @@ std::wstring SystemErrorText(DWORD dwError)
 }
 
 LogScope::LogScope(const char *pszFile, const char *pszFunction, long lLine)
-    : m_strFile(LogSourceName(pszFile)), m_strFunction(LogFunctionName(pszFunction)), m_lLine(lLine)
+    : m_bActive(!TraceLog::IsWritingThread()), m_lLine(lLine)
 {
+    if (!m_bActive) return;   // inside the logger: both lines would be dropped
+    m_strFile = LogSourceName(pszFile);
+    m_strFunction = LogFunctionName(pszFunction);
     TraceLog::GetInstance().Write(LOG_INFO, m_strFile, m_strFunction, m_lLine, L"START");
 }
 
 LogScope::~LogScope()
 {
-    TraceLog::GetInstance().Write(LOG_INFO, m_strFile, m_strFunction, m_lLine, L"END");
+    if (m_bActive) TraceLog::GetInstance().Write(LOG_INFO, m_strFile, m_strFunction, m_lLine, L"END");
 }

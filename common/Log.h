@@ -8,9 +8,13 @@ std::wstring LogFunctionName(const char *pszPrettyFunction);
 // System text for an error code (language neutral), trailing line breaks removed.
 std::wstring SystemErrorText(DWORD dwError);
 
+// Inside the logger's own work (its file and folder helpers log too) the line would be dropped
+// anyway: the names are then not even built.
 #define LOGWRITE(level, ...)                                                                      \
-    TraceLog::GetInstance().Write((level), LogSourceName(__FILE__),                               \
-                                  LogFunctionName(__PRETTY_FUNCTION__), __LINE__, __VA_ARGS__)
+    (TraceLog::IsWritingThread()                                                                  \
+         ? 0L                                                                                     \
+         : TraceLog::GetInstance().Write((level), LogSourceName(__FILE__),                        \
+                                         LogFunctionName(__PRETTY_FUNCTION__), __LINE__, __VA_ARGS__))
 
 // "APIError [%s] rc:[%ld] msg:[%s]" for a failed system call.
 #define LOG_API_ERROR(apiName, errorCode)                                                         \
@@ -29,6 +33,7 @@ public:
     LogScope &operator=(const LogScope &) = delete;
 
 private:
+    bool m_bActive;
     std::wstring m_strFile;
     std::wstring m_strFunction;
     long m_lLine;

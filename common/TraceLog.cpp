@@ -67,6 +67,11 @@ std::wstring Widen(const char *pszText)
 
 }  // namespace
 
+bool TraceLog::IsWritingThread()
+{
+    return t_pWritingLogger != nullptr;
+}
+
 TraceLog &TraceLog::GetInstance()
 {
     static TraceLog instance;
@@ -77,14 +82,20 @@ TraceLog::TraceLog() : TraceLog(Seams())
 {
 }
 
-// The executable name (and with it the mutex) is resolved on the first line when not given:
-// GetModuleName logs, and a log call from inside the construction of the process logger would
-// re-enter its initialisation.
 TraceLog::TraceLog(const Seams &seams)
     : m_iLevel(-1), m_strExtension(L".dat"), m_strAppName(seams.strAppName), m_iFileOpen(0),
       m_pFile(nullptr), m_strLastStamp(L"0000/00/00"), m_hMutex(nullptr), m_seams(seams)
 {
-    if (!m_strAppName.empty()) EnsureMutex();
+    // GetModuleName logs; with this thread marked as writing, those calls are skipped instead of
+    // reaching a process logger that is still being constructed.
+    const TraceLog *pOuter = t_pWritingLogger;
+    t_pWritingLogger = this;
+    try {
+        if (m_strAppName.empty()) ResolveAppName();
+        EnsureMutex();   // a failure leaves it missing: Write tries again
+    } catch (...) {
+    }
+    t_pWritingLogger = pOuter;
 }
 
 TraceLog::~TraceLog()
@@ -139,7 +150,6 @@ bool TraceLog::RunLocked(Fn fn)
     t_pWritingLogger = this;
     bool bDone = false;
     try {
-        EnsureAppName();
         if (EnsureMutex()) {
             DWORD dwWait = WaitForSingleObject(m_hMutex, INFINITE);
             // An abandoned mutex is ours now; the file is consistent because every line closes it.
@@ -159,9 +169,8 @@ bool TraceLog::RunLocked(Fn fn)
     return bDone;
 }
 
-void TraceLog::EnsureAppName()
+void TraceLog::ResolveAppName()
 {
-    if (!m_strAppName.empty()) return;
     std::unique_ptr<OSInformation> pInfo(CreateOSInformation());
     if (pInfo) m_strAppName = pInfo->GetModuleName();
 }
@@ -171,8 +180,11 @@ bool TraceLog::EnsureMutex()
     if (m_hMutex != nullptr) return true;
     // Same name in every process of one program: they share one file and take turns on it.
     std::wstring strName = kMutexPrefix + m_strAppName;
-    m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
-    return m_hMutex != nullptr;
+    HANDLE hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
+    if (hMutex == nullptr) return false;
+    // Threads of this process may get here together after a failure in the constructor.
+    if (InterlockedCompareExchangePointer(&m_hMutex, hMutex, nullptr) != nullptr) CloseHandle(hMutex);
+    return true;
 }
 
 bool TraceLog::IsMonitorService() const
@@ -238,7 +250,8 @@ void TraceLog::ResolveFolder()
 {
     if (!m_strFolder.empty()) return;
     std::wstring strFolder = m_seams.strFolder.empty() ? ProductLogFolder() : WithBackslash(m_seams.strFolder);
-    if (!strFolder.empty() && !m_pFile->isExistsPath(strFolder) && m_pFile->MakeFolder(strFolder) != 0) {
+    // MakeFolder also refuses a file standing where the folder should be.
+    if (!strFolder.empty() && m_pFile->MakeFolder(strFolder) != 0) {
         QueueNotice(Format(L"Logs Warn  :Failure to Create Folder %s", strFolder.c_str()));
         strFolder.clear();
     }
@@ -418,6 +431,9 @@ void TraceLog::WriteToFile(const std::wstring &strLine)
             }
             Sleep(kRetryPauseMs);
             QueueNotice(Format(L"Retrying to write the logfile [%d]", iRetry + 1));
+            // A log folder removed while the program runs is made again rather than failing
+            // (and waiting through the retries) on every line from now on.
+            if (!m_pFile->isExistsPath(m_strFolder)) m_pFile->MakeFolder(m_strFolder);
         } catch (...) {
             m_pFile->FileClose();
             throw;   // memory and other failures: WriteLine queues them, the line is given up

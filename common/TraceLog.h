@@ -44,6 +44,10 @@ public:
     std::wstring GetFileName() const { return m_strFileName; }
     int GetLevel() const { return m_iLevel; }
 
+    // True while the calling thread is inside a logger's Write: its log calls are dropped, so the
+    // macros skip building their texts.
+    static bool IsWritingThread();
+
     // Each of : / . \ * ? < > | " becomes a blank: the user part is part of a file name.
     static std::wstring SanitizeUserPart(const std::wstring &strUserPart);
 
@@ -52,7 +56,7 @@ private:
     // of the helpers the logger uses are dropped). False when the mutex cannot be had.
     template <typename Fn>
     bool RunLocked(Fn fn);
-    void EnsureAppName();
+    void ResolveAppName();
     bool EnsureMutex();
     bool IsMonitorService() const;
 

@@ -1,0 +1,271 @@
+#include "MonitorManage.h"
+#include "Log.h"
+#include "MonitorEnd.h"
+#include "MonitorStart.h"
+#include "MonitorUpdate.h"
+#include "MonitorView.h"
+#include "PipeMessageFields.h"
+#include "ScopedHandle.h"
+#include "StartThreadTable.h"
+#include <wtsapi32.h>
+
+volatile LONG g_dwProcessID = 0;
+volatile LONG g_iLogLevel = 0;
+
+namespace {
+const UINT kRollbackFailedMessage = 28603;
+const DWORD kErrorIconStyle = 16;   // MB_ICONERROR
+const DWORD kUpdateCheckPauseMs = 1000;
+
+int QueueWake(HANDLE hThread)
+{
+    MonitorStart clStart;
+    return clStart.QueueUser(hThread);
+}
+
+void ApplyLogLevel(long lLevel)
+{
+    TraceLog::GetInstance().SetLogLevel(static_cast<unsigned int>(lLevel));
+}
+}  // namespace
+
+MonitorManage::MonitorManage() {}
+
+MonitorManage::~MonitorManage() {}
+
+long MonitorManage::Init()
+{
+    LOG_SCOPE();
+    m_clMonitorStart.reset(new (std::nothrow) MonitorStart());
+    if (!m_clMonitorStart) {
+        LOGWRITE(LOG_ERROR, L"m_clMonitorStart new Error");
+        return 1;
+    }
+    m_clMonitorUpdate.reset(new (std::nothrow) MonitorUpdate());
+    if (!m_clMonitorUpdate) {
+        LOGWRITE(LOG_ERROR, L"m_clMonitorUpdate new Error");
+        return 1;
+    }
+    m_clMonitorEnd.reset(new (std::nothrow) MonitorEnd());
+    if (!m_clMonitorEnd) {
+        LOGWRITE(LOG_ERROR, L"m_clMonitorEnd new Error");
+        return 1;
+    }
+    return 0;
+}
+
+long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThread)
+{
+    LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Message is [%s]", strMessage.c_str());
+    long lResult = -1;
+    std::wstring strUser = GetAccessUserName();
+    PipeMessageFields fields(strMessage);
+    const std::wstring &strKeyword = fields.Keyword();
+    if (strKeyword == L"LogLevel") lResult = OnLogLevel(fields.Rest());
+    else if (strKeyword == L"MonitorStart") lResult = OnMonitorStart(strUser, fields.Rest(), hThread);
+    else if (strKeyword == L"MonitorEnd") lResult = OnMonitorEnd(strUser, fields.Rest());
+    else if (strKeyword == L"DoUpdate") lResult = OnDoUpdate(fields.Rest());
+    else if (strKeyword == L"RollBackUpdate") lResult = OnRollBackUpdate();
+    else LOGWRITE(LOG_WARN, L"Unknown message keyword [%s]", strKeyword.c_str());
+    LOGWRITE(LOG_INFO, L"[OutputInfo] MessageAnalysis return %ld", lResult);
+    return lResult;
+}
+
+long MonitorManage::OnLogLevel(const std::wstring &strFields)
+{
+    LOGWRITE(LOG_INFO, L"ChangeRequestLogLevel");
+    PipeMessageFields::Cursor cursor(strFields);
+    InterlockedExchange(&g_iLogLevel, cursor.LastNumber());
+    ApplyLogLevel(g_iLogLevel);
+    return 0;
+}
+
+long MonitorManage::OnMonitorStart(const std::wstring &strUser, const std::wstring &strFields, HANDLE hThread)
+{
+    if (!g_hStartThread.InsertIfAbsent(strUser, hThread)) {
+        LOGWRITE(LOG_INFO, L"A watch of [%s] is registered already; its handle is kept.", strUser.c_str());
+    }
+    PipeMessageFields::Cursor cursor(strFields);
+    InterlockedExchange(&g_dwProcessID, cursor.NextNumber());
+    m_strUserFolderPath = cursor.NextField();
+    m_strLanguage = cursor.NextField();
+    InterlockedExchange(&g_iLogLevel, cursor.LastNumber());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] ProcessID is %ld", (long)g_dwProcessID);
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] UserFolderPath is %s", m_strUserFolderPath.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Language is %s", m_strLanguage.c_str());
+    ApplyLogLevel(g_iLogLevel);
+
+    LOGWRITE(LOG_INFO, L"Start while Loop");
+    long lResult = EndHandling(WatchClient());
+    // The watch is over: its entry must not let a later MonitorEnd wake a closed handle.
+    g_hStartThread.EraseIfOwned(strUser, hThread);
+    LOGWRITE(LOG_INFO, L"End while Loop");
+    return lResult;
+}
+
+bool MonitorManage::WatchClient()
+{
+    for (;;) {
+        ScopedHandle hSleep(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (!hSleep) LOG_API_ERROR(L"CreateEvent", GetLastError());
+        DWORD dwWait = hSleep ? WaitForSingleObjectEx(hSleep.Get(), WATCH_INTERVAL_MS, TRUE)
+                              : SleepEx(WATCH_INTERVAL_MS, TRUE);
+        if (dwWait == WAIT_IO_COMPLETION) return true;
+        if (dwWait != WAIT_TIMEOUT && dwWait != 0) continue;
+        LOGWRITE(LOG_INFO, L"MonitorStart End");
+        if (m_clMonitorStart->ProcessCheck(static_cast<DWORD>(g_dwProcessID)) != 1) {
+            LOGWRITE(LOG_INFO, L"End ProcessCheck");
+            return false;
+        }
+        LOGWRITE(LOG_INFO, L"Continued ProcessCheck");
+    }
+}
+
+long MonitorManage::EndHandling(bool bWoken)
+{
+    // Woken by a MonitorEnd, the user settings stay unread, so the disconnect step finds no
+    // connection type and only the log level is reset. Otherwise the client ended without a
+    // MonitorEnd: restore its proxy, then hang up its connection.
+    UserSetting setting;
+    setting.strUserFolderPath = m_strUserFolderPath;
+    if (!bWoken && !RestoreAfterAbruptEnd(&setting)) return 0;
+    long lResult = DisconnectByType(setting.strConnectType, setting.iConnectIndex);
+    LOGWRITE(LOG_INFO, L"SetLogLevel  0");
+    ApplyLogLevel(0);
+    return lResult;
+}
+
+bool MonitorManage::RestoreAfterAbruptEnd(UserSetting *pSetting)
+{
+    UserSetting &setting = *pSetting;
+    int iRead = m_clMonitorEnd->GetUserSetting(&setting);
+    if (iRead != 1) {
+        LOGWRITE(LOG_ERROR, L"[OutputInfo] GetUserSetting Error %d", iRead);
+        return false;
+    }
+    wchar_t szFolder[MAX_PATH] = {};
+    lstrcpynW(szFolder, m_strUserFolderPath.c_str(), MAX_PATH);
+    if (!m_clMonitorEnd->SetProxyRestor(szFolder)) {
+        LOGWRITE(LOG_ERROR, L"SetProxyRestor Error");
+        ApplyLogLevel(0);
+        return false;
+    }
+    return true;
+}
+
+long MonitorManage::DisconnectByType(const std::wstring &strConnectType, int iConnectIndex)
+{
+    if (strConnectType == L"0") return m_clMonitorEnd->Disconnect(iConnectIndex, L"NolvexConnectL2TP");
+    // Type "1" needs the initialization file loaded first (dial-up or mobile broadband); the
+    // connection classes that read it come later, together with the disconnect itself.
+    if (strConnectType == L"1") return m_clMonitorEnd->Disconnect(iConnectIndex, L"NolvexConnectDial");
+    if (strConnectType == L"2") return m_clMonitorEnd->Disconnect(iConnectIndex, L"");
+    LOGWRITE(LOG_WARN, L"Can't Find Connect Info From UserSettingFile.");
+    return 0;
+}
+
+long MonitorManage::OnMonitorEnd(const std::wstring &strUser, const std::wstring &strFields)
+{
+    m_strUserFolderPath = strFields;
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] UserFolderPath is %s", m_strUserFolderPath.c_str());
+    g_hStartThread.WakeAndErase(strUser, QueueWake);
+    LOGWRITE(LOG_INFO, L"SetLogLevel  0");
+    ApplyLogLevel(0);
+    return 0;
+}
+
+long MonitorManage::OnDoUpdate(const std::wstring &strFields)
+{
+    PipeMessageFields::Cursor cursor(strFields);
+    DWORD dwProcessId = static_cast<DWORD>(cursor.NextNumber());
+    m_strDiffFolderPath = cursor.Remainder();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] DiffFolderPath is %s", m_strDiffFolderPath.c_str());
+    WaitForProcessEnd(dwProcessId);
+    LOGWRITE(LOG_INFO, L"SetLogLevel  %d", (int)g_iLogLevel);
+    ApplyLogLevel(g_iLogLevel);
+    LOGWRITE(LOG_INFO, L"End Update ProcessCheck");
+    long lResult = m_clMonitorUpdate->UpdateMainProc(m_strDiffFolderPath);
+    ApplyLogLevel(0);
+    if (lResult != 0) {
+        LOGWRITE(LOG_ERROR, L"Update Process Error");
+        return lResult;
+    }
+    LOGWRITE(LOG_INFO, L"UpdateProc End");
+    return 0;
+}
+
+void MonitorManage::WaitForProcessEnd(DWORD dwProcessId)
+{
+    // Between two checks the worker waits on the client process itself (or pauses when the
+    // process cannot be opened), instead of checking again at once and burning a processor.
+    ScopedHandle hProcess(OpenProcess(SYNCHRONIZE, FALSE, dwProcessId));
+    for (;;) {
+        LOGWRITE(LOG_INFO, L"MonitorUpdate Start");
+        if (m_clMonitorStart->ProcessCheck(dwProcessId) != 1) return;
+        LOGWRITE(LOG_INFO, L"Continued Update ProcessCheck");
+        if (hProcess) WaitForSingleObject(hProcess.Get(), kUpdateCheckPauseMs);
+        else Sleep(kUpdateCheckPauseMs);
+    }
+}
+
+long MonitorManage::OnRollBackUpdate()
+{
+    long lRollback = m_clMonitorUpdate->CopyRollback();
+    std::unique_ptr<MonitorView> pView(new (std::nothrow) MonitorView(m_strLanguage));
+    if (!pView) {
+        LOGWRITE(LOG_ERROR, L"MonitorView new Error");
+        return -1;
+    }
+    if (lRollback != 0) {
+        pView->ShowMessage(kRollbackFailedMessage, L"NolvexConnect", kErrorIconStyle);
+        LOGWRITE(LOG_ERROR, L"CopyRollback Error");
+        return lRollback;
+    }
+    return 0;
+}
+
+std::wstring MonitorManage::GetAccessUserName()
+{
+    LOG_SCOPE();
+    return QueryActiveUserName(LOG_INFO);
+}
+
+std::wstring MonitorManage::GetAccessUserNameLogLvlDbg()
+{
+    LOGWRITE(LOG_DEBUG, L"START");
+    std::wstring strName = QueryActiveUserName(LOG_DEBUG);
+    LOGWRITE(LOG_DEBUG, L"END");
+    return strName;
+}
+
+std::wstring MonitorManage::QueryActiveUserName(int iLevel)
+{
+    // Errors follow the caller's level too: the start-up poll asks up to 301 times.
+    const int iErrLevel = iLevel == LOG_DEBUG ? LOG_DEBUG : LOG_ERROR;
+    PWTS_SESSION_INFOW pSessions = nullptr;
+    DWORD dwCount = 0;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &pSessions, &dwCount)) {
+        DWORD dwErr = GetLastError();
+        LOGWRITE(iErrLevel, L"APIError [%s] rc:[%ld] msg:[%s]", L"WTSEnumerateSessions", (long)dwErr,
+                 SystemErrorText(dwErr).c_str());
+        return std::wstring();
+    }
+    std::wstring strName;
+    for (DWORD i = 0; i < dwCount; ++i) {
+        if (pSessions[i].State != WTSActive) continue;
+        LPWSTR pszName = nullptr;
+        DWORD dwBytes = 0;
+        if (WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, pSessions[i].SessionId, WTSUserName, &pszName,
+                                        &dwBytes) &&
+            pszName != nullptr) {
+            strName = pszName;
+        }
+        if (pszName != nullptr) WTSFreeMemory(pszName);
+        break;
+    }
+    WTSFreeMemory(pSessions);
+    if (strName.empty()) LOGWRITE(iErrLevel, L"Can't Get Active User Name");
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] GetAccessUserName() return is [%s]", strName.c_str());
+    return strName;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Parses one pipe message and runs the requested action on the calling client worker's thread.
+// A MonitorManage lives for one message only. Shared between workers: g_hStartThread (its own
+// lock), g_dwProcessID and g_iLogLevel (single words, read and written whole).
+#include <windows.h>
+#include <memory>
+#include <string>
+
+class MonitorStart;
+class MonitorUpdate;
+class MonitorEnd;
+struct UserSetting;
+
+extern volatile LONG g_dwProcessID;
+extern volatile LONG g_iLogLevel;
+
+class MonitorManage {
+public:
+    MonitorManage();
+    virtual ~MonitorManage();
+    MonitorManage(const MonitorManage &) = delete;
+    MonitorManage &operator=(const MonitorManage &) = delete;
+
+    virtual long MessageAnalysis(const std::wstring &strMessage, HANDLE hThread);
+    long Init();
+
+    // User name of the active console session, or empty text.
+    std::wstring GetAccessUserName();
+    // The same, with every trace line at debug level (used by the start-up poll).
+    std::wstring GetAccessUserNameLogLvlDbg();
+
+    // How long one alertable wait of a watch lasts.
+    static const DWORD WATCH_INTERVAL_MS = 60000;
+
+private:
+    long OnLogLevel(const std::wstring &strFields);
+    long OnMonitorStart(const std::wstring &strUser, const std::wstring &strFields, HANDLE hThread);
+    long OnMonitorEnd(const std::wstring &strUser, const std::wstring &strFields);
+    long OnDoUpdate(const std::wstring &strFields);
+    long OnRollBackUpdate();
+    // true when an asynchronous procedure call (a MonitorEnd) ended the watch.
+    bool WatchClient();
+    void WaitForProcessEnd(DWORD dwProcessId);
+    long EndHandling(bool bWoken);
+    bool RestoreAfterAbruptEnd(UserSetting *pSetting);
+    long DisconnectByType(const std::wstring &strConnectType, int iConnectIndex);
+    std::wstring QueryActiveUserName(int iLevel);
+
+    std::unique_ptr<MonitorStart> m_clMonitorStart;
+    std::unique_ptr<MonitorUpdate> m_clMonitorUpdate;
+    std::unique_ptr<MonitorEnd> m_clMonitorEnd;
+    std::wstring m_strText;
+    std::wstring m_strUserFolderPath;
+    std::wstring m_strDiffFolderPath;
+    std::wstring m_strLanguage;
+};

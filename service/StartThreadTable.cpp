@@ -1,0 +1,62 @@
+#include "StartThreadTable.h"
+
+StartThreadTable g_hStartThread;
+
+namespace {
+class Lock {
+public:
+    explicit Lock(CRITICAL_SECTION *pcs) : m_pcs(pcs) { EnterCriticalSection(m_pcs); }
+    ~Lock() { LeaveCriticalSection(m_pcs); }
+    Lock(const Lock &) = delete;
+    Lock &operator=(const Lock &) = delete;
+
+private:
+    CRITICAL_SECTION *m_pcs;
+};
+}  // namespace
+
+StartThreadTable::StartThreadTable()
+{
+    InitializeCriticalSection(&m_cs);
+}
+
+StartThreadTable::~StartThreadTable()
+{
+    DeleteCriticalSection(&m_cs);
+}
+
+bool StartThreadTable::InsertIfAbsent(const std::wstring &strUser, HANDLE hThread)
+{
+    Lock lock(&m_cs);
+    return m_mapThreads.insert(std::make_pair(strUser, hThread)).second;
+}
+
+int StartThreadTable::WakeAndErase(const std::wstring &strUser, int (*pfnWake)(HANDLE))
+{
+    Lock lock(&m_cs);
+    auto it = m_mapThreads.find(strUser);
+    HANDLE hThread = it != m_mapThreads.end() ? it->second : nullptr;
+    int iResult = pfnWake(hThread);
+    if (it != m_mapThreads.end()) m_mapThreads.erase(it);
+    return iResult;
+}
+
+void StartThreadTable::EraseIfOwned(const std::wstring &strUser, HANDLE hThread)
+{
+    Lock lock(&m_cs);
+    auto it = m_mapThreads.find(strUser);
+    if (it != m_mapThreads.end() && it->second == hThread) m_mapThreads.erase(it);
+}
+
+HANDLE StartThreadTable::Find(const std::wstring &strUser)
+{
+    Lock lock(&m_cs);
+    auto it = m_mapThreads.find(strUser);
+    return it != m_mapThreads.end() ? it->second : nullptr;
+}
+
+size_t StartThreadTable::Size()
+{
+    Lock lock(&m_cs);
+    return m_mapThreads.size();
+}

@@ -1,0 +1,142 @@
+// Test and demo tool: what Wine's sc.exe lacks. Prints one result line per call.
+//   svcctl status NAME            -> "state=4 checkpoint=1 waithint=0 accepted=0x85 type=16"
+//   svcctl config NAME            -> "type=16 start=3 error=1 account=LocalSystem path=..."
+//   svcctl start NAME [ms]        -> starts and waits until running (or the time is up)
+//   svcctl stop NAME [ms]         -> requests stop and waits until stopped
+//   svcctl control NAME CODE      -> sends a control code
+//   svcctl pipeacl PIPE           -> the DACL of a pipe as SDDL
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+SC_HANDLE OpenService(const wchar_t *pszName, DWORD dwAccess)
+{
+    SC_HANDLE hScm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (hScm == nullptr) return nullptr;
+    SC_HANDLE hService = OpenServiceW(hScm, pszName, dwAccess);
+    CloseServiceHandle(hScm);
+    return hService;
+}
+
+int Fail(const char *pszWhat)
+{
+    std::printf("error %s rc=%lu\n", pszWhat, GetLastError());
+    return 1;
+}
+
+bool Query(SC_HANDLE hService, SERVICE_STATUS *pStatus)
+{
+    return QueryServiceStatus(hService, pStatus) != FALSE;
+}
+
+int WaitFor(SC_HANDLE hService, DWORD dwState, DWORD dwMs)
+{
+    SERVICE_STATUS st = {};
+    DWORD dwStart = GetTickCount();
+    while (Query(hService, &st) && st.dwCurrentState != dwState && GetTickCount() - dwStart < dwMs) Sleep(100);
+    std::printf("state=%lu\n", st.dwCurrentState);
+    return st.dwCurrentState == dwState ? 0 : 1;
+}
+
+int Status(const wchar_t *pszName)
+{
+    SC_HANDLE h = OpenService(pszName, SERVICE_QUERY_STATUS);
+    if (h == nullptr) return Fail("OpenService");
+    SERVICE_STATUS st = {};
+    int iRc = Query(h, &st) ? 0 : Fail("QueryServiceStatus");
+    if (iRc == 0) {
+        std::printf("state=%lu checkpoint=%lu waithint=%lu accepted=0x%lx type=%lu\n", st.dwCurrentState,
+                    st.dwCheckPoint, st.dwWaitHint, st.dwControlsAccepted, st.dwServiceType);
+    }
+    CloseServiceHandle(h);
+    return iRc;
+}
+
+int Config(const wchar_t *pszName)
+{
+    SC_HANDLE h = OpenService(pszName, SERVICE_QUERY_CONFIG);
+    if (h == nullptr) return Fail("OpenService");
+    BYTE abBuf[8192];
+    DWORD dwNeeded = 0;
+    QUERY_SERVICE_CONFIGW *pCfg = reinterpret_cast<QUERY_SERVICE_CONFIGW *>(abBuf);
+    int iRc = QueryServiceConfigW(h, pCfg, sizeof(abBuf), &dwNeeded) ? 0 : Fail("QueryServiceConfig");
+    if (iRc == 0) {
+        std::printf("type=%lu start=%lu error=%lu account=%ls path=%ls\n", pCfg->dwServiceType, pCfg->dwStartType,
+                    pCfg->dwErrorControl, pCfg->lpServiceStartName ? pCfg->lpServiceStartName : L"",
+                    pCfg->lpBinaryPathName ? pCfg->lpBinaryPathName : L"");
+    }
+    CloseServiceHandle(h);
+    return iRc;
+}
+
+int Start(const wchar_t *pszName, DWORD dwMs)
+{
+    SC_HANDLE h = OpenService(pszName, SERVICE_START | SERVICE_QUERY_STATUS);
+    if (h == nullptr) return Fail("OpenService");
+    int iRc = StartServiceW(h, 0, nullptr) ? WaitFor(h, SERVICE_RUNNING, dwMs) : Fail("StartService");
+    CloseServiceHandle(h);
+    return iRc;
+}
+
+int Control(const wchar_t *pszName, DWORD dwCode, DWORD dwMs)
+{
+    SC_HANDLE h = OpenService(pszName, SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_USER_DEFINED_CONTROL |
+                                           SERVICE_INTERROGATE);
+    if (h == nullptr) return Fail("OpenService");
+    SERVICE_STATUS st = {};
+    int iRc = 0;
+    if (!ControlService(h, dwCode, &st)) iRc = Fail("ControlService");
+    else if (dwCode == SERVICE_CONTROL_STOP) iRc = WaitFor(h, SERVICE_STOPPED, dwMs);
+    else std::printf("state=%lu\n", st.dwCurrentState);
+    CloseServiceHandle(h);
+    return iRc;
+}
+
+int PipeAcl(const wchar_t *pszPipe)
+{
+    HANDLE h = CreateFileW(pszPipe, READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Fail("CreateFile");
+    PACL pDacl = nullptr;
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    DWORD dwRc = GetSecurityInfo(h, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &pDacl, nullptr, &pSd);
+    CloseHandle(h);
+    if (dwRc != ERROR_SUCCESS) {
+        SetLastError(dwRc);
+        return Fail("GetSecurityInfo");
+    }
+    LPWSTR pszSddl = nullptr;
+    int iRc = 0;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(pSd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &pszSddl,
+                                                             nullptr)) {
+        std::printf("%ls\n", pszSddl);
+        LocalFree(pszSddl);
+    } else {
+        iRc = Fail("ConvertSecurityDescriptorToStringSecurityDescriptor");
+    }
+    LocalFree(pSd);
+    return iRc;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc < 3) {
+        std::printf("usage: svcctl status|config|start|stop|control|pipeacl NAME [arg]\n");
+        return 2;
+    }
+    std::wstring strCmd = argv[1];
+    const wchar_t *pszName = argv[2];
+    DWORD dwArg = argc > 3 ? static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)) : 30000;
+    if (strCmd == L"status") return Status(pszName);
+    if (strCmd == L"config") return Config(pszName);
+    if (strCmd == L"start") return Start(pszName, dwArg);
+    if (strCmd == L"stop") return Control(pszName, SERVICE_CONTROL_STOP, dwArg);
+    if (strCmd == L"control") return Control(pszName, dwArg, 0);
+    if (strCmd == L"pipeacl") return PipeAcl(pszName);
+    std::printf("unknown command\n");
+    return 2;
+}

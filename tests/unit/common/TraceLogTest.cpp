@@ -1,0 +1,605 @@
+#include "TestFiles.h"
+#include "TraceLog.h"
+#include "WinOSInformation.h"
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <set>
+#include <thread>
+
+namespace {
+
+struct ParsedLine {
+    std::wstring strStamp, strTag, strSource, strLineNo, strThreadId, strFunction, strMessage;
+};
+
+// The designed layout: stamp, two blanks, tag, %-25s source, (%05ld), (ThID=%08ld), %-40s, message.
+bool ParseLine(const std::wstring &strLine, ParsedLine &parsed)
+{
+    static const std::wregex reLine(
+        L"^(\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3})  "
+        L"(INFO   :|ERROR  :|WARN   :|DEBUG  :|TRACE  :|UNKNOWN\uFF1A)"
+        L"(.{25,}?)\\((\\d{5})\\) \\(ThID=(\\d{8})\\) (.{40,}?) (.*)$");
+    std::wsmatch m;
+    if (!std::regex_match(strLine, m, reLine)) return false;
+    parsed = {m[1], m[2], m[3], m[4], m[5], m[6], m[7]};
+    return true;
+}
+
+std::wstring MessageOf(const std::wstring &strLine)
+{
+    ParsedLine parsed;
+    return ParseLine(strLine, parsed) ? parsed.strMessage : L"<not a log line: " + strLine + L">";
+}
+
+std::vector<std::wstring> MessagesOf(const std::vector<std::wstring> &vecLines)
+{
+    std::vector<std::wstring> vecMessages;
+    for (const std::wstring &strLine : vecLines) vecMessages.push_back(MessageOf(strLine));
+    return vecMessages;
+}
+
+std::wstring Padded(const std::wstring &str, size_t nWidth)
+{
+    return str.size() >= nWidth ? str : str + std::wstring(nWidth - str.size(), L' ');
+}
+
+// Holds a log file open for writing the way another program would, until Release.
+class FileHolder {
+public:
+    explicit FileHolder(const std::wstring &strPath)
+        : m_h(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr))
+    {
+    }
+    ~FileHolder() { Release(); }
+    bool IsHolding() const { return m_h != INVALID_HANDLE_VALUE; }
+    void Release()
+    {
+        if (m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+}  // namespace
+
+class TraceLogTest : public ::testing::Test {
+protected:
+    static SYSTEMTIME s_stClock;
+    static void Clock(SYSTEMTIME *pstTime) { *pstTime = s_stClock; }
+
+    void SetUp() override { s_stClock = MakeTime(2030, 1, 15, 10, 20, 30, 45); }
+
+    // The folder is given without its trailing backslash: the logger adds it.
+    TraceLog::Seams MakeSeams(const std::wstring &strAppName = L"NolvexConnectTest")
+    {
+        TraceLog::Seams seams;
+        seams.pfnClock = &Clock;
+        seams.strAppName = strAppName;
+        seams.strFolder = LogFolder().substr(0, LogFolder().size() - 1);
+        return seams;
+    }
+    std::wstring LogFolder() const { return m_folder.Path() + L"Logs\\"; }
+    std::wstring LogPath(const std::wstring &strName = L"NolvexConnectLog_20300115.dat") const
+    {
+        return LogFolder() + strName;
+    }
+    std::vector<std::wstring> Messages(const std::wstring &strName = L"NolvexConnectLog_20300115.dat") const
+    {
+        return MessagesOf(ReadLogLines(LogPath(strName)));
+    }
+    void MakeOldLogFile(const std::wstring &strName, const SYSTEMTIME &stCreatedUTC)
+    {
+        CreateDirectoryW(LogFolder().c_str(), nullptr);
+        WriteBytes(LogPath(strName), "x\0\r\0\n\0");
+        ASSERT_TRUE(SetCreationAndWriteTime(LogPath(strName), stCreatedUTC));
+    }
+
+    TestFolder m_folder;
+};
+
+SYSTEMTIME TraceLogTest::s_stClock;
+
+// ---- levels and switches ----
+
+TEST_F(TraceLogTest, DebugLinesNeedTheDebugSwitchAndOnlyZeroOrOneSetIt)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug while unresolved");
+    EXPECT_EQ(0, log.GetLevel());   // no setting file yet: the switch resolves to 0
+    log.SetLogLevel(2);
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug after 2 from 0");
+    log.SetLogLevel(1);
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug at 1");
+    log.SetLogLevel(2);
+    EXPECT_EQ(1, log.GetLevel());
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug after 2 from 1");
+    log.SetLogLevel(0);
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug back at 0");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"info at 0");
+    EXPECT_EQ((std::vector<std::wstring>{L"debug at 1", L"debug after 2 from 1", L"info at 0"}), Messages());
+}
+
+TEST_F(TraceLogTest, MonitorServiceStartsWithDebugOffAndNamesItsFile)
+{
+    TraceLog log(MakeSeams(L"NolvexConnectMonitor"));
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"dropped");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"kept");
+    EXPECT_EQ(0, log.GetLevel());
+    EXPECT_EQ(L"NolvexConnectLog_20300115_NolvexConnectMonitor.dat", log.GetFileName());
+    EXPECT_EQ(std::vector<std::wstring>{L"kept"}, Messages(L"NolvexConnectLog_20300115_NolvexConnectMonitor.dat"));
+}
+
+TEST_F(TraceLogTest, TraceLinesOnlyWhileTraceExistsInTheLogFolder)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace without switch");
+    WriteBytes(LogFolder() + L"trace", "");
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace with switch file");
+    DeleteFileW((LogFolder() + L"trace").c_str());
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace after removal");
+    CreateDirectoryW((LogFolder() + L"trace").c_str(), nullptr);
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace with switch folder");
+    EXPECT_EQ((std::vector<std::wstring>{L"trace with switch file", L"trace with switch folder"}), Messages());
+}
+
+TEST_F(TraceLogTest, EveryLevelHasItsTag)
+{
+    TraceLog log(MakeSeams());
+    log.SetLogLevel(1);
+    CreateDirectoryW(LogFolder().c_str(), nullptr);
+    WriteBytes(LogFolder() + L"trace", "");
+    for (int iLevel : {0, 1, 2, 3, 4, 7})
+        log.Write(iLevel, L"a.cpp", L"A::B", 1, L"tagged");
+    std::vector<std::wstring> vecTags;
+    for (const std::wstring &strLine : ReadLogLines(LogPath())) {
+        ParsedLine parsed;
+        ASSERT_TRUE(ParseLine(strLine, parsed)) << strLine;
+        vecTags.push_back(parsed.strTag);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"INFO   :", L"ERROR  :", L"WARN   :", L"DEBUG  :", L"TRACE  :",
+                                         L"UNKNOWN\uFF1A"}),
+              vecTags);
+}
+
+// ---- the line ----
+
+TEST_F(TraceLogTest, LineHasTheDesignedColumns)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_WARN, L"C:\\src\\common\\LayoutTest.cpp", L"Layout::Check", 42, L"value %s is %d", L"x", 7);
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(1u, vecLines.size());
+    ParsedLine parsed;
+    ASSERT_TRUE(ParseLine(vecLines[0], parsed)) << vecLines[0];
+    EXPECT_EQ(L"2030/01/15 10:20:30.045", parsed.strStamp);
+    EXPECT_EQ(L"WARN   :", parsed.strTag);
+    EXPECT_EQ(Padded(L"LayoutTest.cpp", 25), parsed.strSource);
+    EXPECT_EQ(L"00042", parsed.strLineNo);
+    wchar_t szThread[16];
+    _snwprintf(szThread, 15, L"%08lu", GetCurrentThreadId());
+    EXPECT_EQ(szThread, parsed.strThreadId);
+    EXPECT_EQ(Padded(L"Layout::Check", 40), parsed.strFunction);
+    EXPECT_EQ(L"value x is 7", parsed.strMessage);
+}
+
+TEST_F(TraceLogTest, FileIsUtf16WithoutByteOrderMarkAndEndsLinesWithCrLf)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"first");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"second");
+    std::string strBytes = ReadBytes(LogPath());
+    ASSERT_GE(strBytes.size(), 4u);
+    EXPECT_EQ('2', strBytes[0]);   // the year's first digit, no FF FE before it
+    EXPECT_EQ('\0', strBytes[1]);
+    EXPECT_EQ(std::string("\r\0\n\0", 4), strBytes.substr(strBytes.size() - 4));
+    EXPECT_EQ((std::vector<std::wstring>{L"first", L"second"}), Messages());
+}
+
+TEST_F(TraceLogTest, LongSourceAndFunctionNamesAreWrittenWhole)
+{
+    TraceLog log(MakeSeams());
+    const std::wstring strSource = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ.cpp";   // 30 characters
+    const std::wstring strFunction = L"AVeryLongClassNameForTheLog::AndAnEvenLongerMethodName";
+    log.Write(LOG_INFO, strSource, strFunction, 123, L"long names");
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(1u, vecLines.size());
+    EXPECT_NE(std::wstring::npos, vecLines[0].find(L"INFO   :" + strSource + L"(00123) (ThID="));
+    EXPECT_NE(std::wstring::npos, vecLines[0].find(L") " + strFunction + L" long names"));
+}
+
+TEST_F(TraceLogTest, LineBreaksInTheMessageBecomeBlanks)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"one\r\ntwo\nthree%s", L"\rfour");
+    EXPECT_EQ(std::vector<std::wstring>{L"one  two three four"}, Messages());
+}
+
+// ---- masking ----
+
+TEST_F(TraceLogTest, BracedSecretsAreMaskedWithoutTheirBraces)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"[InputInfo] Common.connectPassword is {%s}", L"p@ss{w0rd");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"empty {} stays, {a} and {b} go, {unclosed stays");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"}{x}{");
+    EXPECT_EQ((std::vector<std::wstring>{L"[InputInfo] Common.connectPassword is *****",
+                                         L"empty {} stays, ***** and ***** go, {unclosed stays", L"}*****{"}),
+              Messages());
+}
+
+TEST_F(TraceLogTest, BracedIdentifiersKeepTheirBracesAndNeverStandInPlainText)
+{
+    TraceLog log(MakeSeams());
+    log.SetUserIdValue(L"user01");
+    log.SetTerminalIdValue(L"TERM-99");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"[InputInfo] NolvexID is {%s}", L"user01");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"[InputInfo] Common.authTerminalID is {%s}", L"TERM-99");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"other {user02}");
+    std::vector<std::wstring> vecMessages = Messages();
+    ASSERT_EQ(3u, vecMessages.size());
+    EXPECT_EQ(L"[InputInfo] NolvexID is {*****}", vecMessages[0]);
+    EXPECT_EQ(L"[InputInfo] Common.authTerminalID is {*****}", vecMessages[1]);
+    EXPECT_EQ(L"other *****", vecMessages[2]);
+}
+
+TEST_F(TraceLogTest, BracedUserIdIsWrittenAesEncodedBetweenBraces)
+{
+    GTEST_SKIP() << "pending: the string AES coding (code type 8, log key) is not in the library yet; "
+                    "until it is, a braced user or terminal id is written as {*****}";
+    TraceLog log(MakeSeams());
+    log.SetUserIdValue(L"user01");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"[InputInfo] NolvexID is {%s}", L"user01");
+    std::vector<std::wstring> vecMessages = Messages();
+    ASSERT_EQ(1u, vecMessages.size());
+    const std::wstring strPrefix = L"[InputInfo] NolvexID is {";
+    ASSERT_EQ(0u, vecMessages[0].find(strPrefix));
+    ASSERT_EQ(L'}', vecMessages[0].back());
+    std::wstring strEncoded = vecMessages[0].substr(strPrefix.size(), vecMessages[0].size() - strPrefix.size() - 1);
+    EXPECT_NE(L"user01", strEncoded);
+    EXPECT_NE(L"*****", strEncoded);
+    EXPECT_EQ(0u, strEncoded.size() % 4);
+    EXPECT_EQ(std::wstring::npos,
+              strEncoded.find_first_not_of(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="));
+}
+
+TEST_F(TraceLogTest, UserPartLosesCharactersThatCannotStandInAFileName)
+{
+    EXPECT_EQ(L"a b c d e f g h i j k", TraceLog::SanitizeUserPart(L"a:b/c.d\\e*f?g<h>i|j\"k"));
+    EXPECT_EQ(L"NolvexConnectMonitor", TraceLog::SanitizeUserPart(L"NolvexConnectMonitor"));
+}
+
+// ---- files, days and retention ----
+
+TEST_F(TraceLogTest, LinesOnEitherSideOfMidnightGoToTwoFiles)
+{
+    TraceLog log(MakeSeams());
+    s_stClock = MakeTime(2030, 1, 15, 23, 59, 59, 900);
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before midnight");
+    s_stClock = MakeTime(2030, 1, 16, 0, 0, 0, 100);
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"after midnight");
+    EXPECT_EQ(L"NolvexConnectLog_20300116.dat", log.GetFileName());
+    EXPECT_EQ(std::vector<std::wstring>{L"before midnight"}, Messages(L"NolvexConnectLog_20300115.dat"));
+    EXPECT_EQ(std::vector<std::wstring>{L"after midnight"}, Messages(L"NolvexConnectLog_20300116.dat"));
+}
+
+TEST_F(TraceLogTest, SwitchKeepsOnlyTheTwoNewestDaysWithFiles)
+{
+    MakeOldLogFile(L"NolvexConnectLog_20300114.dat", MakeTime(2030, 1, 14, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300114_other.dat", MakeTime(2030, 1, 14, 13, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300112.dat", MakeTime(2030, 1, 12, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300110.dat", MakeTime(2030, 1, 10, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300101.dat", MakeTime(2030, 1, 1, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300101.txt", MakeTime(2030, 1, 1, 12, 0, 0, 0));
+    MakeOldLogFile(L"Other_20300101.dat", MakeTime(2030, 1, 1, 12, 0, 0, 0));
+
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"today");
+
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300114.dat")));
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300114_other.dat")));
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300112.dat")));
+    EXPECT_FALSE(PathExists(LogPath(L"NolvexConnectLog_20300110.dat")));
+    EXPECT_FALSE(PathExists(LogPath(L"NolvexConnectLog_20300101.dat")));
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300101.txt")));
+    EXPECT_TRUE(PathExists(LogPath(L"Other_20300101.dat")));
+
+    // The deletions are reported as bare lines ahead of the first line of the new file.
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    std::set<std::wstring> setNotices(vecLines.begin(), vecLines.end() - 1);
+    const std::wstring strNotice = L"2030/01/15 10:20:30.045 Logs Info  :Delete Old Log File ";
+    EXPECT_EQ((std::set<std::wstring>{strNotice + LogPath(L"NolvexConnectLog_20300110.dat"),
+                                      strNotice + LogPath(L"NolvexConnectLog_20300101.dat")}),
+              setNotices);
+    EXPECT_EQ(L"today", MessageOf(vecLines.back()));
+}
+
+TEST_F(TraceLogTest, NoDeletionWhenAnotherWriterHasSwitchedToTodayAlready)
+{
+    MakeOldLogFile(L"NolvexConnectLog_20300115_other.dat", MakeTime(2030, 1, 15, 9, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300112.dat", MakeTime(2030, 1, 12, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300110.dat", MakeTime(2030, 1, 10, 12, 0, 0, 0));
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"today");
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300110.dat")));
+    EXPECT_EQ(std::vector<std::wstring>{L"today"}, Messages());
+}
+
+TEST_F(TraceLogTest, OldFileThatCannotBeDeletedIsRetriedAndReportedAsKept)
+{
+    MakeOldLogFile(L"NolvexConnectLog_20300114.dat", MakeTime(2030, 1, 14, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300112.dat", MakeTime(2030, 1, 12, 12, 0, 0, 0));
+    MakeOldLogFile(L"NolvexConnectLog_20300110.dat", MakeTime(2030, 1, 10, 12, 0, 0, 0));
+    HANDLE hBusy = CreateFileW(LogPath(L"NolvexConnectLog_20300110.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hBusy);
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"today");
+    CloseHandle(hBusy);
+
+    EXPECT_TRUE(PathExists(LogPath(L"NolvexConnectLog_20300110.dat")));
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(7u, vecLines.size());
+    for (int i = 1; i <= 5; ++i) {
+        wchar_t szNotice[64];
+        _snwprintf(szNotice, 63, L"Retrying to delete the logfile [%d]", i);
+        EXPECT_EQ(szNotice, vecLines[i - 1]);
+    }
+    EXPECT_EQ(L"2030/01/15 10:20:30.045 Logs Err : Can't Delete Old Log File " +
+                  LogPath(L"NolvexConnectLog_20300110.dat"),
+              vecLines[5]);
+    EXPECT_EQ(L"today", MessageOf(vecLines[6]));
+}
+
+// ---- folders and notices ----
+
+TEST_F(TraceLogTest, ProductFoldersAreTheApplicationDataLogsFolders)
+{
+    WinOSInformation info;
+    TraceLog::Seams seams = MakeSeams();
+    seams.strFolder.clear();
+    TraceLog logUser(seams);
+    logUser.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"user folder");
+    EXPECT_EQ(info.GetAppDataFolderPath(nullptr) + L"Logs\\", logUser.GetFolder());
+    EXPECT_TRUE(PathExists(logUser.GetFolder() + logUser.GetFileName()));
+
+    seams.strAppName = L"NolvexConnectMonitor";
+    TraceLog logService(seams);
+    logService.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"all-users folder");
+    EXPECT_EQ(info.GetAllUsersAppDataFolderPath() + L"Logs\\", logService.GetFolder());
+    EXPECT_TRUE(PathExists(logService.GetFolder() + logService.GetFileName()));
+}
+
+TEST_F(TraceLogTest, UncreatableFolderFallsBackToTheCurrentFolderAndSaysSoFirst)
+{
+    WriteBytes(m_folder.Path() + L"plainfile", "not a folder");
+    const std::wstring strCurrent = m_folder.Path() + L"current";
+    CreateDirectoryW(strCurrent.c_str(), nullptr);
+    wchar_t szSaved[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH, szSaved);
+    ASSERT_TRUE(SetCurrentDirectoryW(strCurrent.c_str()));
+    wchar_t szCurrent[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH, szCurrent);
+
+    TraceLog::Seams seams = MakeSeams();
+    seams.strFolder = m_folder.Path() + L"plainfile\\Logs";
+    {
+        TraceLog log(seams);
+        log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"after the notices");
+        EXPECT_EQ(std::wstring(szCurrent) + L"\\", log.GetFolder());
+    }
+    SetCurrentDirectoryW(szSaved);
+
+    std::vector<std::wstring> vecLines = ReadLogLines(strCurrent + L"\\NolvexConnectLog_20300115.dat");
+    ASSERT_EQ(3u, vecLines.size());
+    EXPECT_EQ(L"Logs Warn  :Failure to Create Folder " + seams.strFolder + L"\\", vecLines[0]);
+    EXPECT_EQ(L"Logs Warn  :Change Folder Log Outputs To " + std::wstring(szCurrent), vecLines[1]);
+    EXPECT_EQ(L"after the notices", MessageOf(vecLines[2]));
+}
+
+TEST_F(TraceLogTest, HelpersOfTheLoggerAddNoLinesOfTheirOwn)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"one");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"two");
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"two"}), Messages());
+
+    // The process logger: FileIO and OSInformation log through it while it writes.
+    // (asked first: WinOSInformation logs through the process logger too)
+    const std::wstring strUserLogs = WinOSInformation().GetAppDataFolderPath(nullptr) + L"Logs\\";
+    TraceLog &process = TraceLog::GetInstance();
+    process.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"process logger marker %lu", GetTickCount());
+    EXPECT_EQ(strUserLogs, process.GetFolder());
+    // Other programs of the prefix may share that file: only this thread's lines count.
+    wchar_t szThread[16];
+    _snwprintf(szThread, 15, L"%08lu", GetCurrentThreadId());
+    std::vector<std::wstring> vecMine;
+    for (const std::wstring &strLine : ReadLogLines(process.GetFolder() + process.GetFileName())) {
+        ParsedLine parsed;
+        if (ParseLine(strLine, parsed) && parsed.strThreadId == szThread) vecMine.push_back(parsed.strMessage);
+    }
+    ASSERT_FALSE(vecMine.empty());
+    EXPECT_EQ(0u, vecMine.back().find(L"process logger marker "));
+}
+
+// ---- collisions with another program ----
+
+TEST_F(TraceLogTest, BusyFileIsRetriedAndTheRetriesAreNoted)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
+    FileHolder holder(LogPath());
+    ASSERT_TRUE(holder.IsHolding());
+    std::thread releaser([&holder]() {
+        Sleep(450);
+        holder.Release();
+    });
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"written after retries");
+    releaser.join();
+
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_GE(vecLines.size(), 3u);
+    EXPECT_EQ(L"before", MessageOf(vecLines.front()));
+    EXPECT_EQ(L"written after retries", MessageOf(vecLines.back()));
+    for (size_t i = 1; i + 1 < vecLines.size(); ++i) {
+        wchar_t szNotice[64];
+        _snwprintf(szNotice, 63, L"Retrying to write the logfile [%d]", (int)i);
+        EXPECT_EQ(szNotice, vecLines[i]);
+    }
+    EXPECT_LE(vecLines.size() - 2, 5u);
+}
+
+TEST_F(TraceLogTest, LineGivenUpAfterFiveRetriesReachesTheFileWithTheNextLine)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
+    {
+        FileHolder holder(LogPath());
+        ASSERT_TRUE(holder.IsHolding());
+        log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"given up");
+    }
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"next");
+
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(9u, vecLines.size());
+    EXPECT_EQ(L"before", MessageOf(vecLines[0]));
+    for (int i = 1; i <= 5; ++i) {
+        wchar_t szNotice[64];
+        _snwprintf(szNotice, 63, L"Retrying to write the logfile [%d]", i);
+        EXPECT_EQ(szNotice, vecLines[i]);
+    }
+    EXPECT_EQ(0u, vecLines[6].find(L"Logs Err : Exception!! Catch CException FileIO Err : File is not Opened"));
+    EXPECT_EQ(L"given up", MessageOf(vecLines[7]));
+    EXPECT_EQ(L"next", MessageOf(vecLines[8]));
+}
+
+TEST_F(TraceLogTest, LogFolderRemovedWhileRunningIsMadeAgain)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before removal");
+    RemoveTree(LogFolder());
+    ASSERT_FALSE(PathExists(LogFolder()));
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"after removal");
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(2u, vecLines.size());
+    EXPECT_EQ(L"Retrying to write the logfile [1]", vecLines[0]);
+    EXPECT_EQ(L"after removal", MessageOf(vecLines[1]));
+}
+
+// ---- concurrency ----
+
+TEST_F(TraceLogTest, ThreadsWritingAtOnceNeitherInterleaveNorLoseLines)
+{
+    const int kThreads = 4, kLines = 150;
+    TraceLog log(MakeSeams());
+    std::vector<std::thread> vecThreads;
+    for (int t = 0; t < kThreads; ++t) {
+        vecThreads.emplace_back([&log, t]() {
+            for (int i = 0; i < kLines; ++i)
+                log.Write(LOG_INFO, L"thread.cpp", L"Worker::Run", t, L"thread=%d seq=%d", t, i);
+        });
+    }
+    for (std::thread &th : vecThreads) th.join();
+
+    std::map<int, std::vector<int>> mapSeen;
+    for (const std::wstring &strLine : ReadLogLines(LogPath())) {
+        ParsedLine parsed;
+        ASSERT_TRUE(ParseLine(strLine, parsed)) << strLine;
+        int iThread = -1, iSeq = -1;
+        ASSERT_EQ(2, swscanf(parsed.strMessage.c_str(), L"thread=%d seq=%d", &iThread, &iSeq)) << strLine;
+        mapSeen[iThread].push_back(iSeq);
+    }
+    ASSERT_EQ((size_t)kThreads, mapSeen.size());
+    for (auto &entry : mapSeen) {
+        ASSERT_EQ((size_t)kLines, entry.second.size()) << "thread " << entry.first;
+        for (int i = 0; i < kLines; ++i) EXPECT_EQ(i, entry.second[i]);   // each thread's lines in order
+    }
+}
+
+TEST_F(TraceLogTest, WritersOfOneProgramTakeTurnsThroughItsNamedMutex)
+{
+    TraceLog log(MakeSeams(L"NolvexConnectTurnTest"));
+    HANDLE hHeld = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, hHeld);
+    volatile LONG lReleasedAt = 0;
+    // Another writer of the same program, as another process would hold it.
+    std::thread holder([&]() {
+        HANDLE hMutex = CreateMutexW(nullptr, FALSE, L"NolvexConnectLogs_NolvexConnectTurnTest");
+        WaitForSingleObject(hMutex, INFINITE);   // it exists already: the logger made it
+        SetEvent(hHeld);
+        Sleep(300);
+        InterlockedExchange(&lReleasedAt, (LONG)GetTickCount());
+        ReleaseMutex(hMutex);
+        CloseHandle(hMutex);
+    });
+    WaitForSingleObject(hHeld, 10000);
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"after the other writer");
+    DWORD dwWrittenAt = GetTickCount();
+    holder.join();
+    CloseHandle(hHeld);
+    ASSERT_NE(0, lReleasedAt);
+    EXPECT_GE((LONG)(dwWrittenAt - (DWORD)lReleasedAt), 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"after the other writer"}, Messages());
+}
+
+TEST_F(TraceLogTest, TwoProcessesOfOneProgramShareTheFileWithoutLosingLines)
+{
+    const int kLines = 200;
+    const std::wstring strEvent = L"nc_logwriter_start_" + std::to_wstring(GetCurrentProcessId());
+    HANDLE hStart = CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str());
+    ASSERT_NE(nullptr, hStart);
+    std::vector<PROCESS_INFORMATION> vecProcesses;
+    for (const wchar_t *pszTag : {L"A", L"B"}) {
+        std::wstring strCommand = L"\"" + ProgramFolder() + L"nc_logwriter.exe\" \"" + MakeSeams().strFolder +
+                                  L"\" LogWriterTest " + pszTag + L" " + std::to_wstring(kLines) + L" " + strEvent;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::vector<wchar_t> vecCommand(strCommand.begin(), strCommand.end());
+        vecCommand.push_back(L'\0');
+        ASSERT_TRUE(CreateProcessW(nullptr, &vecCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            << GetLastError();
+        vecProcesses.push_back(pi);
+    }
+    SetEvent(hStart);
+    std::vector<HANDLE> vecHandles;
+    for (PROCESS_INFORMATION &pi : vecProcesses) vecHandles.push_back(pi.hProcess);
+    DWORD dwWait = WaitForMultipleObjects((DWORD)vecHandles.size(), &vecHandles[0], TRUE, 120000);
+    for (PROCESS_INFORMATION &pi : vecProcesses) {
+        if (dwWait == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
+        DWORD dwExit = 1;
+        GetExitCodeProcess(pi.hProcess, &dwExit);
+        EXPECT_EQ(0u, dwExit);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(hStart);
+    ASSERT_NE((DWORD)WAIT_TIMEOUT, dwWait);
+
+    // The writers use the real clock: their file is named after today.
+    std::vector<std::wstring> vecFiles;
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = FindFirstFileW((LogFolder() + L"NolvexConnectLog_*.dat").c_str(), &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+    do vecFiles.push_back(fd.cFileName);
+    while (FindNextFileW(hFind, &fd));
+    FindClose(hFind);
+    ASSERT_EQ(1u, vecFiles.size());
+
+    std::map<std::wstring, std::vector<int>> mapSeen;
+    for (const std::wstring &strLine : ReadLogLines(LogFolder() + vecFiles[0])) {
+        ParsedLine parsed;
+        ASSERT_TRUE(ParseLine(strLine, parsed)) << strLine;
+        wchar_t szTag[8] = {};
+        int iSeq = -1;
+        ASSERT_EQ(2, swscanf(parsed.strMessage.c_str(), L"writer=%7[AB] seq=%d", szTag, &iSeq)) << strLine;
+        mapSeen[szTag].push_back(iSeq);
+    }
+    for (const wchar_t *pszTag : {L"A", L"B"}) {
+        std::vector<int> &vecSeq = mapSeen[pszTag];
+        ASSERT_EQ((size_t)kLines, vecSeq.size()) << pszTag;
+        for (int i = 0; i < kLines; ++i) EXPECT_EQ(i, vecSeq[i]);
+    }
+}
