@@ -76,6 +76,7 @@ long MonitorView::ShowMessage(long lMessageId, const std::wstring &strCaption, D
 
 long MonitorView::GetLanguageType() const
 {
+    LOG_SCOPE();
     // Decimal text from the client; empty or anything that is not a number means the default.
     ConvertString clConvert;
     long lType = clConvert.StringToInteger(m_strLanguage);
@@ -84,6 +85,7 @@ long MonitorView::GetLanguageType() const
 
 std::wstring MonitorView::LoadMessageText(HMODULE hModule, long lMessageId) const
 {
+    LOG_SCOPE();
     // String table ids are 16 bits; a larger id would be cut down to another message's id.
     if (lMessageId < 0 || lMessageId > 0xFFFF) {
         LOGWRITE(LOG_WARN, L"Message id %ld is outside the catalogue", lMessageId);
@@ -92,7 +94,9 @@ std::wstring MonitorView::LoadMessageText(HMODULE hModule, long lMessageId) cons
     // Length 0 gives a pointer into the module itself: no buffer size to guess. The text is
     // copied out before the module is released.
     const wchar_t *pszText = nullptr;
+    LOGWRITE(LOG_DEBUG, L"[API Call] LoadStringW(%ld)", lMessageId);
     int iLen = LoadStringW(hModule, (UINT)lMessageId, reinterpret_cast<LPWSTR>(&pszText), 0);
+    LOGWRITE(LOG_DEBUG, L"[API Return] LoadStringW() return %ld", (long)iLen);
     if (iLen <= 0 || pszText == nullptr) {
         LOG_API_ERROR(L"LoadStringW", GetLastError());
         LOGWRITE(LOG_WARN, L"Message id %ld has no text", lMessageId);
@@ -103,8 +107,10 @@ std::wstring MonitorView::LoadMessageText(HMODULE hModule, long lMessageId) cons
 
 long MonitorView::FindActiveSession(DWORD &dwSessionId) const
 {
+    LOG_SCOPE();
     ScopedSessionList pSessions;
     DWORD dwCount = 0;
+    LOGWRITE(LOG_DEBUG, L"[API Call] WTSEnumerateSessions()");
     if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, pSessions.Receive(), &dwCount)) {
         DWORD dwError = FailureCode();
         LOG_API_ERROR(L"WTSEnumerateSessions", dwError);
@@ -124,6 +130,7 @@ long MonitorView::FindActiveSession(DWORD &dwSessionId) const
 long MonitorView::SendSessionMessage(DWORD dwSessionId, const std::wstring &strCaption,
                                      const std::wstring &strText, DWORD dwStyle) const
 {
+    LOG_SCOPE();
     std::vector<wchar_t> vecCaption = TerminatedCopy(strCaption);
     std::vector<wchar_t> vecText = TerminatedCopy(strText);
     DWORD dwResponse = 0;
@@ -136,5 +143,6 @@ long MonitorView::SendSessionMessage(DWORD dwSessionId, const std::wstring &strC
         return (long)dwError;
     }
     LOGWRITE(LOG_DEBUG, L"[API Return] WTSSendMessage() response %lu", dwResponse);
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] message [%s] sent to session %lu", strText.c_str(), dwSessionId);
     return 0;
 }
