@@ -1,7 +1,8 @@
 // nc_wtsprobe: asks the terminal services what the product asks and prints the answers (UTF-8).
 //   nc_wtsprobe sessions                          "<id> <state> <winstation> <user>" per session
 //   nc_wtsprobe token <session>                   "ok" or "error <code>"
-//   nc_wtsprobe send <session> <title> <text>     "response <n>" or "error <code>"
+//   nc_wtsprobe send <session> <title> <text> [count]
+//                                                 "response <n>" or "error <code>" (count times)
 // A session of "console" means WTSGetActiveConsoleSessionId. Exit code 0 when the call succeeded.
 #include <windows.h>
 #include <wtsapi32.h>
@@ -63,14 +64,16 @@ int Token(DWORD dwSession)
     return 0;
 }
 
-int Send(DWORD dwSession, std::wstring strTitle, std::wstring strText)
+int Send(DWORD dwSession, std::wstring strTitle, std::wstring strText, DWORD dwCount)
 {
-    DWORD dwResponse = 0;
-    if (!WTSSendMessageW(WTS_CURRENT_SERVER_HANDLE, dwSession, &strTitle[0], static_cast<DWORD>((strTitle.size() + 1) * 2),
-                         &strText[0], static_cast<DWORD>((strText.size() + 1) * 2), MB_OK | MB_ICONERROR, 0,
-                         &dwResponse, FALSE))
-        return Fail(GetLastError());
-    Print(L"response " + std::to_wstring(dwResponse));
+    for (DWORD i = 0; i < dwCount; ++i) {
+        DWORD dwResponse = 0;
+        if (!WTSSendMessageW(WTS_CURRENT_SERVER_HANDLE, dwSession, &strTitle[0],
+                             static_cast<DWORD>((strTitle.size() + 1) * 2), &strText[0],
+                             static_cast<DWORD>((strText.size() + 1) * 2), MB_OK | MB_ICONERROR, 0, &dwResponse, FALSE))
+            return Fail(GetLastError());
+        Print(L"response " + std::to_wstring(dwResponse));
+    }
     return 0;
 }
 }  // namespace
@@ -80,7 +83,8 @@ int wmain(int argc, wchar_t **argv)
     std::wstring strCommand = argc > 1 ? argv[1] : L"";
     if (strCommand == L"sessions") return Sessions();
     if (strCommand == L"token" && argc > 2) return Token(SessionArg(argv[2]));
-    if (strCommand == L"send" && argc > 4) return Send(SessionArg(argv[2]), argv[3], argv[4]);
-    Print(L"usage: nc_wtsprobe sessions | token <session> | send <session> <title> <text>");
+    if (strCommand == L"send" && argc > 4)
+        return Send(SessionArg(argv[2]), argv[3], argv[4], argc > 5 ? wcstoul(argv[5], nullptr, 10) : 1);
+    Print(L"usage: nc_wtsprobe sessions | token <session> | send <session> <title> <text> [count]");
     return 2;
 }

@@ -26,6 +26,8 @@ class ServiceHost:
         self.prefix.set_dll_override("wtsapi32")
         os.makedirs(self.install_dir(), exist_ok=True)
         for name in INSTALL_FILES:
+            if not os.path.exists(os.path.join(winehelp.BIN_DIR, name)):
+                raise FileNotFoundError("not built: " + name)
             shutil.copy2(os.path.join(winehelp.BIN_DIR, name), self.install_dir(name))
         tools = self.prefix.drive_c("nolvex-tools")
         os.makedirs(tools, exist_ok=True)

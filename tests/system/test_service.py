@@ -68,6 +68,10 @@ class ServiceRunTest(unittest.TestCase):
         rc, out = cls.host.start()
         assert rc == 0, out
         assert cls.host.wait_log("Start for Loop", 60), "the pipe loop never started"
+        # Debug lines show each message the analysis receives.
+        rc, out = cls.host.client("loglevel", "1")
+        assert rc == 0, out
+        assert cls.host.wait_log("ChangeRequestLogLevel", 20)
 
     @classmethod
     def tearDownClass(cls):
@@ -75,7 +79,8 @@ class ServiceRunTest(unittest.TestCase):
         cls.host.destroy()
 
     def send_raw(self, text):
-        rc, out = self.host.client("raw", text)
+        # A client waits for a free instance as long as the service may take to drop idle ones.
+        rc, out = self.host.client("--timeout", "30000", "raw", text)
         self.assertEqual(0, rc, out)
 
     def test_runs_under_the_service_manager_and_logs_to_the_dated_file(self):
@@ -89,11 +94,13 @@ class ServiceRunTest(unittest.TestCase):
         self.assertTrue(any("Would restore the saved proxy settings of [" in l for l in lines), lines[-20:])
 
     def test_a_message_reaches_the_analysis(self):
-        self.send_raw("LogLevel=1")
-        self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=1]", 20))
+        self.send_raw("LogLevel=1,a")
+        self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=1,a]", 20))
 
     def test_a_long_message_is_cut_to_1023_bytes(self):
-        self.send_raw("X" * 600)
+        # The service takes 1023 bytes and lets the client go: the client's write of the rest may
+        # then fail, which is no concern of the service.
+        self.host.client("--timeout", "30000", "raw", "X" * 600)
         self.assertTrue(self.host.wait_log("[InputInfo] Message is [X", 20))
         line = [l for l in self.host.log_lines() if "[InputInfo] Message is [X" in l][-1]
         body = re.search(r"Message is \[(X*)", line).group(1)
@@ -108,8 +115,8 @@ class ServiceRunTest(unittest.TestCase):
         finally:
             idle.kill()
             idle.wait()
-        self.send_raw("LogLevel=0")
-        self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=0]", 20))
+        self.send_raw("LogLevel=1,b")
+        self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=1,b]", 20))
 
     def test_eleven_idle_clients_do_not_stop_the_service(self):
         idle = [self.host.start_client("idle", "15") for _ in range(11)]
@@ -117,8 +124,8 @@ class ServiceRunTest(unittest.TestCase):
             time.sleep(5)
             self.assertEqual(RUNNING, self.host.state())
             # A later client waits for a free instance and is served once the idle ones are dropped.
-            self.send_raw("LogLevel=3")
-            self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=3]", 40))
+            self.send_raw("LogLevel=1,c")
+            self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=1,c]", 40))
         finally:
             for proc in idle:
                 proc.kill()

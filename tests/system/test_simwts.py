@@ -74,6 +74,18 @@ class SimWtsTest(unittest.TestCase):
         self.assertEqual((len(text) + 1) * 2, message["message_length"])
         self.assertEqual((16, 0, False), (message["style"], message["timeout"], message["wait"]))
 
+    def test_two_processes_never_interleave_journal_lines(self):
+        text = "あ" * 2000   # 6000 bytes of UTF-8 per record: a torn write would break a line
+        probe = os.path.join(BIN_DIR, "nc_wtsprobe.exe")
+        writers = [self.prefix.start(probe, "send", "console", "writer %d" % i, text, "100") for i in range(2)]
+        for writer in writers:
+            self.assertEqual(0, writer.wait(timeout=120))
+        messages = self.sim.messages()   # json.loads of every line: a torn line would raise
+        self.assertEqual(200, len(messages))
+        self.assertEqual({"writer 0", "writer 1"}, {m["title"] for m in messages})
+        self.assertTrue(all(m["message"] == text for m in messages))
+        self.assertEqual(2, len({m["pid"] for m in messages}))
+
     def test_scenario_rejects_unknown_keys(self):
         with self.assertRaises(ValueError):
             self.sim.write_scenario(loged_on=0)

@@ -98,7 +98,13 @@ int Control(const wchar_t *pszName, DWORD dwCode, DWORD dwMs)
 
 int PipeAcl(const wchar_t *pszPipe)
 {
-    HANDLE h = CreateFileW(pszPipe, READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // The server may be between two instances or have every instance busy for a moment.
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 50 && h == INVALID_HANDLE_VALUE; ++i) {
+        h = CreateFileW(pszPipe, READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeW(pszPipe, 1000);
+        else if (h == INVALID_HANDLE_VALUE) Sleep(200);
+    }
     if (h == INVALID_HANDLE_VALUE) return Fail("CreateFile");
     PACL pDacl = nullptr;
     PSECURITY_DESCRIPTOR pSd = nullptr;
