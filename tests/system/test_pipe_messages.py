@@ -80,10 +80,11 @@ class PipeMessageTest(unittest.TestCase):
 
     def test_commas_split_the_fields_as_designed(self):
         self.debug_on()
-        # DoUpdate keeps commas in its last field; the process id 1 does not exist, so the update
-        # starts at once (and fails: the update is not built yet).
+        # DoUpdate keeps commas in its last field; the process id 999999 does not exist, so the
+        # update starts at once (and fails: the update is not built yet).
         self.client("update", "999999", r"C:\upd,ate\a,b")
         self.assertTrue(self.host.wait_log(r"[InputInfo] DiffFolderPath is C:\upd,ate\a,b", 20))
+        self.debug_on()   # the update put the level back to 0
         self.client("end", r"C:\us,ers\x")
         self.assertTrue(self.host.wait_log(r"[InputInfo] UserFolderPath is C:\us,ers\x", 20))
 
