@@ -41,6 +41,38 @@ HANDLE CreateManualEvent(BOOL bInitialState)
     return CreateEventW(nullptr, TRUE, bInitialState, nullptr);
 }
 
+// One hand-off at a time: wait for the free flag and take it.
+bool TakeHandOffLock(HANDLE hFree)
+{
+    if (WaitForSingleObject(hFree, INFINITE) != WAIT_OBJECT_0) {
+        LOGWRITE(LOG_ERROR, L"Failed to wait for the exclusive control of the event.");
+    }
+    if (!ResetEvent(hFree)) {
+        LOG_API_ERROR(L"ResetEvent", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// Starts a worker and publishes its handle in the slot; the worker takes it from there and sets
+// the free flag again. *pbStarted tells whether the thread exists (and owns its argument).
+bool StartWorker(unsigned(__stdcall *pfnWorker)(void *), void *pArg, HANDLE volatile *phSlot, HANDLE hPublished,
+                 bool *pbStarted)
+{
+    HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, pfnWorker, pArg, 0, nullptr));
+    *pbStarted = hThread != nullptr;
+    if (hThread == nullptr) {
+        LOG_API_ERROR(L"CreateThread", GetLastError());
+        return false;
+    }
+    *phSlot = hThread;
+    if (!SetEvent(hPublished)) {
+        LOG_API_ERROR(L"SetEvent", GetLastError());
+        return false;
+    }
+    return true;
+}
+
 // The switch word of a command-line token ("-Service", "/regserver"), or empty text.
 std::wstring SwitchWord(const std::wstring &strToken)
 {
@@ -321,13 +353,7 @@ int CNolvexConnectMonitorModule::WaitWhileInstancesBusy()
 
 bool CNolvexConnectMonitorModule::HandOffClient(HANDLE *phPipe)
 {
-    if (WaitForSingleObject(g_hExcCliantThread, INFINITE) != WAIT_OBJECT_0) {
-        LOGWRITE(LOG_ERROR, L"Failed to wait for the exclusive control of the event.");
-    }
-    if (!ResetEvent(g_hExcCliantThread)) {
-        LOG_API_ERROR(L"ResetEvent", GetLastError());
-        return false;
-    }
+    if (!TakeHandOffLock(g_hExcCliantThread)) return false;
     ClientPipeData *pData =
         static_cast<ClientPipeData *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ClientPipeData)));
     if (pData == nullptr) {
@@ -335,41 +361,18 @@ bool CNolvexConnectMonitorModule::HandOffClient(HANDLE *phPipe)
         return false;
     }
     pData->hPipe = *phPipe;
-    HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadFunc, pData, 0, nullptr));
-    if (hThread == nullptr) {
-        LOG_API_ERROR(L"CreateThread", GetLastError());
-        HeapFree(GetProcessHeap(), 0, pData);
-        return false;
-    }
-    *phPipe = INVALID_HANDLE_VALUE;   // the instance belongs to the worker now
-    g_hThread = hThread;
-    if (!SetEvent(g_hExcCliantThreadHandle)) {
-        LOG_API_ERROR(L"SetEvent", GetLastError());
-        return false;
-    }
-    return true;
+    bool bStarted = false;
+    bool bResult = StartWorker(ThreadFunc, pData, &g_hThread, g_hExcCliantThreadHandle, &bStarted);
+    if (bStarted) *phPipe = INVALID_HANDLE_VALUE;   // the instance belongs to the worker now
+    else HeapFree(GetProcessHeap(), 0, pData);
+    return bResult;
 }
 
 bool CNolvexConnectMonitorModule::HandOffLogon()
 {
-    if (WaitForSingleObject(g_hExcLogonThread, INFINITE) != WAIT_OBJECT_0) {
-        LOGWRITE(LOG_ERROR, L"Failed to wait for the exclusive control of the event.");
-    }
-    if (!ResetEvent(g_hExcLogonThread)) {
-        LOG_API_ERROR(L"ResetEvent", GetLastError());
-        return false;
-    }
-    HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadLogOn, g_hLogonToken, 0, nullptr));
-    if (hThread == nullptr) {
-        LOG_API_ERROR(L"CreateThread", GetLastError());
-        return false;
-    }
-    g_hLogonThread = hThread;
-    if (!SetEvent(g_hExcLogonThreadHandle)) {
-        LOG_API_ERROR(L"SetEvent", GetLastError());
-        return false;
-    }
-    return true;
+    if (!TakeHandOffLock(g_hExcLogonThread)) return false;
+    bool bStarted = false;
+    return StartWorker(ThreadLogOn, g_hLogonToken, &g_hLogonThread, g_hExcLogonThreadHandle, &bStarted);
 }
 
 int CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity)

@@ -15,15 +15,17 @@ CLIENT = os.path.join(BIN_DIR, "NolvexConnect.exe")
 EXIT_SENT, EXIT_PIPE, EXIT_USAGE, EXIT_FAILED, EXIT_ABRUPT = 0, 1, 2, 3, 9
 
 
+# Wine turns the command line into UTF-16 through the Unix locale: keep it UTF-8.
+UTF8_LOCALE = {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}
+
+
 def _env(prefix):
-    # Wine turns the command line into UTF-16 through the Unix locale: keep it UTF-8.
-    return dict(prefix.env, LANG="C.UTF-8", LC_ALL="C.UTF-8")
+    return dict(prefix.env, **UTF8_LOCALE)
 
 
 def run(prefix, *args, timeout=60):
     """Runs one client command to its end: (exit code, stdout text, stderr text)."""
-    result = subprocess.run(["wine", CLIENT, *args], env=_env(prefix), stdin=subprocess.DEVNULL,
-                            capture_output=True, timeout=timeout, check=False)
+    result = prefix.wine(CLIENT, *args, timeout=timeout, env_extra=UTF8_LOCALE)
     return (result.returncode, result.stdout.decode("utf-8", "replace"),
             result.stderr.decode("utf-8", "replace"))
 

@@ -80,7 +80,8 @@ class ServiceHost:
 
     # --- the client -------------------------------------------------------------------------
     def client(self, *args, timeout=60):
-        res = self.prefix.wine(INSTALL_DIR_WIN + "\\NolvexConnect.exe", *args, timeout=timeout)
+        res = self.prefix.wine(INSTALL_DIR_WIN + "\\NolvexConnect.exe", *args, timeout=timeout,
+                               env_extra={"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
         return res.returncode, res.stdout.decode("utf-8", "replace") + res.stderr.decode("utf-8", "replace")
 
     def start_client(self, *args):

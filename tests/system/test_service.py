@@ -5,6 +5,7 @@ import time
 import unittest
 
 import simwts
+import winehelp
 from servicehost import ServiceHost, SERVICE
 
 SERVICES_KEY = r"HKLM\System\CurrentControlSet\Services\NolvexConnectMonitor"
@@ -157,9 +158,10 @@ class ServiceStopTest(unittest.TestCase):
         rc, out = self.host.stop()
         self.assertEqual(0, rc, out)
         self.assertEqual(STOPPED, self.host.state())
-        self.assertTrue(self.host.wait_log("CNolvexConnectMonitorModule::Run", 10))
-        run_lines = [l for l in self.host.log_lines() if "CNolvexConnectMonitorModule::Run" in l]
-        self.assertTrue(run_lines[-1].endswith("END"), run_lines[-1])
+        def run_ended():
+            run_lines = [l for l in self.host.log_lines() if "CNolvexConnectMonitorModule::Run" in l]
+            return run_lines and run_lines[-1].endswith("END")
+        self.assertTrue(winehelp.wait_for(run_ended, 10), self.host.log_lines()[-5:])
 
     def test_stop_during_the_logon_poll_does_not_wait_for_the_poll(self):
         simwts.SimWts(self.host.prefix).write_scenario(logged_on=False)

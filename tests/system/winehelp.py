@@ -2,6 +2,7 @@
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 
 BUILD_DIR = os.environ.get("NOLVEX_BUILD_DIR") or os.path.abspath(
@@ -34,9 +35,20 @@ class Prefix:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
             self.wait()
 
-    def wine(self, *args, check=False, timeout=120, **kw):
-        return subprocess.run(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
-                              capture_output=True, timeout=timeout, check=check, **kw)
+    def wine(self, *args, check=False, timeout=120, env_extra=None, **kw):
+        """Runs a wine process to its end; its output goes through files, not pipes: a call that
+        happens to start the prefix's services would hand them the pipes, and they would hold
+        them open long after the call has ended."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            env = dict(self.env, **(env_extra or {}))
+            res = subprocess.run(["wine", *args], env=env, stdin=subprocess.DEVNULL,
+                                 stdout=out, stderr=err, timeout=timeout, check=False, **kw)
+            out.seek(0)
+            err.seek(0)
+            res.stdout, res.stderr = out.read(), err.read()
+        if check and res.returncode != 0:
+            raise subprocess.CalledProcessError(res.returncode, res.args, res.stdout, res.stderr)
+        return res
 
     def start(self, *args, **kw):
         """Start a wine process in the background (no terminal); the caller ends it."""
