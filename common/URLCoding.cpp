@@ -55,6 +55,7 @@ long URLCoding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
     bool bOk = false;
@@ -71,6 +72,7 @@ long URLCoding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
     bool bOk = false;
