@@ -11,7 +11,7 @@ long SHA1Coding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
     std::wstring strHex;
     long lRet = HashDigest(PROV_RSA_FULL, CALG_SHA1).HexText(pbInput, dwInputSize, strHex);
     if (lRet != 0) return lRet;
-    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Digest is %s", strHex.c_str());
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Digest is {%s}", strHex.c_str());
     return PutText(strHex, pbOutput);
 }
 

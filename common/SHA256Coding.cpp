@@ -17,7 +17,7 @@ long SHA256Coding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput
     std::wstring strHex;
     long lRet = HashDigest(PROV_RSA_AES, CALG_SHA_256).HexText(pbInput, dwInputSize, strHex);
     if (lRet != 0) return lRet;
-    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Digest is %s", strHex.c_str());
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Digest is {%s}", strHex.c_str());
     return PutText(strHex, pbOutput);
 }
 

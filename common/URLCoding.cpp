@@ -57,7 +57,7 @@ long URLCoding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
     LOG_SCOPE();
     LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
     bool bOk = false;
     std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
     if (!bOk) return -1;
@@ -74,7 +74,7 @@ long URLCoding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
     LOG_SCOPE();
     LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
     bool bOk = false;
     std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
     if (!bOk) return -1;
