@@ -8,6 +8,7 @@ long Base64URLCoding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOut
                   const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Input size is %lu", dwInputSize);
     long lRet = Base64Text(ALPHABET).Encode(pbInput, dwInputSize, pbOutput);
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);
@@ -18,6 +19,7 @@ long Base64URLCoding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOut
                   const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Input size is %lu", dwInputSize);
     long lRet = Base64Text(ALPHABET).Decode(pbInput, dwInputSize, pbOutput);
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);

@@ -55,8 +55,9 @@ long URLCoding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
     bool bOk = false;
     std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
     if (!bOk) return -1;
@@ -71,8 +72,9 @@ long URLCoding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is %s", strText.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
     bool bOk = false;
     std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
     if (!bOk) return -1;

@@ -87,12 +87,13 @@ int ZipExtractor::ExtractEntry(const ZipArchive &archive, const ZipEntry &entry)
     std::wstring strFolder = m_strTarget;
     size_t nFolderParts = entry.IsFolder() ? parts.size() : parts.size() - 1;
     for (size_t i = 0; i < nFolderParts; ++i) strFolder += L"\\" + parts[i];
-    if (!MakeFolders(strFolder)) return ARC_ERROR_MAKEDIRECTORY;
-    if (entry.IsFolder()) return ARC_OK;
+    if (entry.IsFolder()) return MakeFolders(strFolder) ? ARC_OK : ARC_ERROR_MAKEDIRECTORY;
 
+    // The data is checked whole before anything of the entry reaches the disk.
     std::vector<uint8_t> data;
     int iRet = archive.ReadEntry(entry, m_command.m_strPassword, m_command.m_bHasPassword, data);
     if (iRet != ARC_OK) return iRet;
+    if (!MakeFolders(strFolder)) return ARC_ERROR_MAKEDIRECTORY;
     Note("Extracting  " + entry.strName);
     return WriteFile(strFolder + L"\\" + parts.back(), data);
 }

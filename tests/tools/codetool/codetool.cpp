@@ -61,7 +61,7 @@ int RunCoder(bool bEncode, int iCodeType, const wchar_t *pszKey, const wchar_t *
     }
     std::vector<BYTE> input;
     if (!ReadAll(pszIn, input)) {
-        fwprintf(stderr, L"cannot read %s\n", pszIn);
+        fwprintf(stderr, L"cannot read %ls\n", pszIn);
         return 2;
     }
     BYTE bEmpty = 0;
@@ -90,7 +90,7 @@ int RunZip(const wchar_t *pszTarget, const wchar_t *pszArchive, const wchar_t *p
 {
     ZIPCoding zip;
     long lResult = zip.Decode(pszTarget, pszArchive, pszPassword);
-    wprintf(L"result=0x%04lx\ntext=%s\n", lResult, ZIPCoding::GetSevenZipError(lResult).c_str());
+    wprintf(L"result=0x%04lx\ntext=%ls\n", lResult, ZIPCoding::GetSevenZipError(lResult).c_str());
     return lResult == 0 ? 0 : 1;
 }
 }  // namespace
@@ -104,7 +104,7 @@ int wmain(int argc, wchar_t **argv)
     if (strCommand == L"randkey" && argc == 3) {
         std::unique_ptr<Coding> coding(Coding::GetCode(Coding::CODE_AES));
         std::wstring strKey = coding ? coding->GetRandKey(_wtoi(argv[2])) : std::wstring();
-        wprintf(L"%s\n", strKey.c_str());
+        wprintf(L"%ls\n", strKey.c_str());
         return strKey.empty() ? 1 : 0;
     }
     fwprintf(stderr, L"usage: codetool encode|decode <type> <key> <in> <out> | zip <folder> <archive> <password> | randkey <n>\n");

@@ -111,6 +111,14 @@ TEST_F(AESCodingTest, DamagedPaddingFails)
     EXPECT_LT(Plain(widePad, kKey), 0);
 }
 
+TEST_F(AESCodingTest, ForeignDataOfWholeBlocksFails)
+{
+    // Data that no AES coder of ours wrote: its last byte does not decrypt to valid padding.
+    std::vector<BYTE> foreign(32);
+    for (size_t i = 0; i < foreign.size(); ++i) foreign[i] = static_cast<BYTE>(i * 11 + 1);
+    EXPECT_LT(Plain(foreign, kKey), 0);
+}
+
 TEST_F(AESCodingTest, WrongKeyNeverYieldsThePlaintext)
 {
     std::vector<BYTE> data = Pattern(64);
