@@ -391,9 +391,15 @@ std::wstring TraceLog::MaskBraces(const std::wstring &strMessage)
             nPos = nClose + 1;
         } else if (strContent == m_strUserIdValue || strContent == m_strTerminalIdValue) {
             std::wstring strEncoded;
-            if (!EncodeIdentifier(strContent, strEncoded)) break;
-            str.replace(nOpen + 1, strContent.size(), strEncoded);
-            nPos = nOpen + 1 + strEncoded.size() + 1;
+            if (EncodeIdentifier(strContent, strEncoded)) {
+                str.replace(nOpen + 1, strContent.size(), strEncoded);
+                nPos = nOpen + 1 + strEncoded.size() + 1;
+            } else {
+                // An id that cannot be encoded is hidden like any secret, and the rest of the
+                // message is still masked: a failing coder must not put ids or passwords in clear.
+                str.replace(nOpen, nClose - nOpen + 1, kMasked);
+                nPos = nOpen + wcslen(kMasked);
+            }
         } else {
             str.replace(nOpen, nClose - nOpen + 1, kMasked);
             nPos = nOpen + wcslen(kMasked);
@@ -404,22 +410,23 @@ std::wstring TraceLog::MaskBraces(const std::wstring &strMessage)
 
 // The identifier's text in the log: its string AES coding (code type 8) under the fixed log key,
 // so that support can match the lines of one user without the id standing in plain text. False
-// (with a notice) when the coding fails; masking then stops where it is.
+// (with a notice) when the coding fails. Notices are never masked, so they name the id only as
+// "*****".
 bool TraceLog::EncodeIdentifier(const std::wstring &strValue, std::wstring &strEncoded)
 {
-    std::unique_ptr<Coding> pCoding(Coding::GetCode(Coding::CODE_AES_STR));
+    std::unique_ptr<Coding> pCoding(Coding::GetCode(m_seams.iIdCodeType));
     const BYTE *pbValue = reinterpret_cast<const BYTE *>(strValue.c_str());
     const DWORD dwValueBytes = (DWORD)(strValue.size() * sizeof(wchar_t));
     long lSize = pCoding ? pCoding->Encode(pbValue, dwValueBytes, nullptr, kLogKey) : -1;
     if (lSize < 1) {
-        QueueNotice(Format(L"Logs Warn  :Can't Get Encode Size %s", strValue.c_str()));
+        QueueNotice(Format(L"Logs Warn  :Can't Get Encode Size %s", kMasked));
         return false;
     }
     // Zeroed, with room for a terminating zero character behind the text.
     std::vector<BYTE> buffer((size_t)lSize + 2, 0);
     long lText = pCoding->Encode(pbValue, dwValueBytes, buffer.data(), kLogKey);
     if (lText < 1 || lText > lSize) {
-        QueueNotice(Format(L"Logs Warn  :Can't Encode Text %s", strValue.c_str()));
+        QueueNotice(Format(L"Logs Warn  :Can't Encode Text %s", kMasked));
         return false;
     }
     strEncoded.assign(reinterpret_cast<const wchar_t *>(buffer.data()), (size_t)lText / sizeof(wchar_t));

@@ -311,6 +311,22 @@ TEST_F(TraceLogTest, BracedUserIdIsWrittenAesEncodedBetweenBraces)
     EXPECT_EQ(L"[InputInfo] NolvexID is {" + strEncoded + L"} and again {" + strEncoded + L"}", vecMessages[0]);
 }
 
+TEST_F(TraceLogTest, AnIdThatCannotBeEncodedIsHiddenAndTheRestStillMasked)
+{
+    TraceLog::Seams seams = MakeSeams();
+    seams.iIdCodeType = 2;   // no such coding
+    TraceLog log(seams);
+    log.SetUserIdValue(L"user01");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"id {%s} password {%s}", L"user01", L"secret");
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"next");
+    // The notice reaches the file ahead of the line; it names no id either.
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    ASSERT_EQ(3u, vecLines.size());
+    EXPECT_EQ(L"Logs Warn  :Can't Get Encode Size *****", vecLines[0]);
+    EXPECT_EQ(L"id ***** password *****", MessageOf(vecLines[1]));
+    EXPECT_EQ(L"next", MessageOf(vecLines[2]));
+}
+
 TEST_F(TraceLogTest, IdentifiersMatchOnlyAsAWholeBracedValue)
 {
     TraceLog log(MakeSeams());
