@@ -564,7 +564,9 @@ long FileIO::CopyFolder(const std::wstring &strSource, const std::wstring &strDe
     LOGWRITE(LOG_DEBUG, L"[InputInfo] source is %s", strSource.c_str());
     LOGWRITE(LOG_DEBUG, L"[InputInfo] destination is %s", strDest.c_str());
     LOGWRITE(LOG_DEBUG, L"[InputInfo] overwrite is %d", bOverwrite ? 1 : 0);
-    if (!isExistsPath(strSource)) {
+    // A file in the source's place is no folder to copy: nothing is created for it.
+    DWORD dwAttr = isExistsPath(strSource) ? GetFileAttributesW(strSource.c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (dwAttr == INVALID_FILE_ATTRIBUTES || !(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
         LOGWRITE(LOG_ERROR, L"Copy directory does not exist. path=[%s]", strSource.c_str());
         return -1;
     }

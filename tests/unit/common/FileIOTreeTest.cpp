@@ -111,6 +111,8 @@ TEST_F(FileIOTest, CopyFolderRefusesAMissingSourceAndAnExistingDestinationWithou
 {
     FileIO file;
     EXPECT_EQ(-1, file.CopyFolder(PathOf(L"missing"), PathOf(L"dst"), true));
+    WriteBytes(PathOf(L"plain.txt"), "x");
+    EXPECT_EQ(-1, file.CopyFolder(PathOf(L"plain.txt"), PathOf(L"dst"), true));
     EXPECT_FALSE(PathExists(PathOf(L"dst")));
     MakeDir(L"src");
     MakeDir(L"dst");
