@@ -1,4 +1,5 @@
 #include "TraceLog.h"
+#include "Coding.h"
 #include "Date.h"
 #include "FileIO.h"
 #include "NolvexException.h"
@@ -16,6 +17,8 @@ const wchar_t kMutexPrefix[] = L"NolvexConnectLogs_";
 const wchar_t kFilePrefix[] = L"NolvexConnectLog_";
 const wchar_t kNoLogPath[] = L"Logs Err : Can't Get Log File Path";
 const wchar_t kMasked[] = L"*****";
+// Key of the identifiers encoded in the lines; support decodes them with the same key.
+const wchar_t kLogKey[] = L"Lr7QvN2xKp4Tb";
 const int kMaxRetries = 5;
 const DWORD kRetryPauseMs = 200;
 // A log folder that stays unwritable must not make the notices grow without end.
@@ -388,9 +391,15 @@ std::wstring TraceLog::MaskBraces(const std::wstring &strMessage)
             nPos = nClose + 1;
         } else if (strContent == m_strUserIdValue || strContent == m_strTerminalIdValue) {
             std::wstring strEncoded;
-            if (!EncodeIdentifier(strContent, strEncoded)) break;
-            str.replace(nOpen + 1, strContent.size(), strEncoded);
-            nPos = nOpen + 1 + strEncoded.size() + 1;
+            if (EncodeIdentifier(strContent, strEncoded)) {
+                str.replace(nOpen + 1, strContent.size(), strEncoded);
+                nPos = nOpen + 1 + strEncoded.size() + 1;
+            } else {
+                // An id that cannot be encoded is hidden like any secret, and the rest of the
+                // message is still masked: a failing coder must not put ids or passwords in clear.
+                str.replace(nOpen, nClose - nOpen + 1, kMasked);
+                nPos = nOpen + wcslen(kMasked);
+            }
         } else {
             str.replace(nOpen, nClose - nOpen + 1, kMasked);
             nPos = nOpen + wcslen(kMasked);
@@ -399,13 +408,28 @@ std::wstring TraceLog::MaskBraces(const std::wstring &strMessage)
     return str;
 }
 
-// The identifier's text in the log. It is to be the string AES coding (code type 8) under the
-// log key "Lr7QvN2xKp4Tb", queuing "Logs Warn  :Can't Get Encode Size %s" or
-// "Logs Warn  :Can't Encode Text %s" and answering false when that fails. The coding family is not
-// in the program yet, so the identifier is hidden like any other braced value for now.
+// The identifier's text in the log: its string AES coding (code type 8) under the fixed log key,
+// so that support can match the lines of one user without the id standing in plain text. False
+// (with a notice) when the coding fails. Notices are never masked, so they name the id only as
+// "*****".
 bool TraceLog::EncodeIdentifier(const std::wstring &strValue, std::wstring &strEncoded)
 {
-    strEncoded = kMasked;
+    std::unique_ptr<Coding> pCoding(Coding::GetCode(m_seams.iIdCodeType));
+    const BYTE *pbValue = reinterpret_cast<const BYTE *>(strValue.c_str());
+    const DWORD dwValueBytes = (DWORD)(strValue.size() * sizeof(wchar_t));
+    long lSize = pCoding ? pCoding->Encode(pbValue, dwValueBytes, nullptr, kLogKey) : -1;
+    if (lSize < 1) {
+        QueueNotice(Format(L"Logs Warn  :Can't Get Encode Size %s", kMasked));
+        return false;
+    }
+    // Zeroed, with room for a terminating zero character behind the text.
+    std::vector<BYTE> buffer((size_t)lSize + 2, 0);
+    long lText = pCoding->Encode(pbValue, dwValueBytes, buffer.data(), kLogKey);
+    if (lText < 1 || lText > lSize) {
+        QueueNotice(Format(L"Logs Warn  :Can't Encode Text %s", kMasked));
+        return false;
+    }
+    strEncoded.assign(reinterpret_cast<const wchar_t *>(buffer.data()), (size_t)lText / sizeof(wchar_t));
     return true;
 }
 

@@ -19,6 +19,8 @@ public:
         ClockFunc pfnClock = nullptr;
         std::wstring strAppName;
         std::wstring strFolder;
+        // Coding of braced identifiers (the string AES coding); tests give one that fails.
+        int iIdCodeType = 8;
     };
 
     static TraceLog &GetInstance();

@@ -1,18 +1,6 @@
-#include "FileIO.h"
+#include "FileIOFixture.h"
 #include "NolvexException.h"
-#include "TestFiles.h"
-#include <gtest/gtest.h>
 #include <algorithm>
-
-class FileIOTest : public ::testing::Test {
-protected:
-    std::wstring PathOf(const std::wstring &strName) const { return m_folder.Path() + strName; }
-    static void Append(FileIO &file, const std::string &strBytes)
-    {
-        file.AppendWrite(strBytes.data(), (DWORD)strBytes.size());
-    }
-    TestFolder m_folder;
-};
 
 // ---- the append file ----
 
