@@ -99,6 +99,7 @@ std::wstring ZIPCoding::BuildCommand(const std::wstring &strTargetFolder,
 
 long ZIPCoding::RunCommand(const std::wstring &strCommand)
 {
+    LOG_SCOPE();
     bool bOk = false;
     std::string strAnsi = CodePageText::FromWide(CP_ACP, strCommand, &bOk);
     if (!bOk) return SEVENZIP_ERROR_COMMAND_NAME;
