@@ -14,6 +14,7 @@ void AESCoding::BuildInitVector(BYTE *pbVector)
 
 long AESCoding::AcquireContext(ScopedCryptProv &prov)
 {
+    LOG_SCOPE();
     LOGWRITE(LOG_DEBUG, L"[API Call] CryptAcquireContext PROV_RSA_AES");
     if (CryptAcquireContextW(prov.Receive(), nullptr, nullptr, PROV_RSA_AES, 0)) return 0;
     DWORD dwErr = GetLastError();
@@ -33,6 +34,7 @@ long AESCoding::AcquireContext(ScopedCryptProv &prov)
 
 long AESCoding::PrepareKey(const std::wstring &strKey, ScopedCryptProv &prov, ScopedCryptKey &key)
 {
+    LOG_SCOPE();
     long lRet = AcquireContext(prov);
     if (lRet != 0) return lRet;
 
@@ -45,7 +47,8 @@ long AESCoding::PrepareKey(const std::wstring &strKey, ScopedCryptProv &prov, Sc
     std::string strAnsiKey = CodePageText::FromWide(CP_ACP, strKey, &bOk);
     BYTE bDummy = 0;
     const BYTE *pbKey = strAnsiKey.empty() ? &bDummy : reinterpret_cast<const BYTE *>(strAnsiKey.data());
-    if (!bOk || !CryptHashData(hash.Get(), pbKey, static_cast<DWORD>(strAnsiKey.size()), 0)) {
+    if (!bOk) return -3;   // the conversion has logged its failure
+    if (!CryptHashData(hash.Get(), pbKey, static_cast<DWORD>(strAnsiKey.size()), 0)) {
         LOG_API_ERROR(L"CryptHashData", GetLastError());
         return -3;
     }
@@ -59,6 +62,7 @@ long AESCoding::PrepareKey(const std::wstring &strKey, ScopedCryptProv &prov, Sc
 
 long AESCoding::SetKeyParams(HCRYPTKEY hKey)
 {
+    LOG_SCOPE();
     DWORD dwPadding = PKCS5_PADDING;
     if (!CryptSetKeyParam(hKey, KP_PADDING, reinterpret_cast<BYTE *>(&dwPadding), 0)) {
         LOG_API_ERROR(L"CryptSetKeyParam KP_PADDING", GetLastError());
@@ -80,6 +84,7 @@ long AESCoding::SetKeyParams(HCRYPTKEY hKey)
 
 long AESCoding::EncryptedSize(HCRYPTKEY hKey, DWORD dwInputSize, DWORD *pdwNeeded)
 {
+    LOG_SCOPE();
     DWORD dwLen = dwInputSize;
     if (!CryptEncrypt(hKey, 0, TRUE, 0, nullptr, &dwLen, 0)) {
         LOG_API_ERROR(L"CryptEncrypt", GetLastError());

@@ -6,6 +6,7 @@ Base64Text::Base64Text(const char *pszAlphabet) : m_pszAlphabet(pszAlphabet) {}
 
 long Base64Text::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput) const
 {
+    LOG_SCOPE();
     if (dwInputSize % 2 != 0 || (pbInput == nullptr && dwInputSize != 0)) {
         LOGWRITE(LOG_ERROR, L"Input size %lu is not a whole number of UTF-16 units", dwInputSize);
         return -1;
@@ -79,6 +80,7 @@ bool Base64Text::Digits(const BYTE *pbInput, DWORD dwInputSize, std::vector<BYTE
 
 long Base64Text::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput) const
 {
+    LOG_SCOPE();
     std::vector<BYTE> values;
     if (pbInput == nullptr && dwInputSize != 0) return -1;
     if (!Digits(pbInput, dwInputSize, values)) return -1;

@@ -6,17 +6,11 @@ std::string CodePageText::FromWide(UINT uiCodePage, const std::wstring &strText,
 {
     if (pbOk) *pbOk = true;
     if (strText.empty()) return std::string();
-    int iLen = WideCharToMultiByte(uiCodePage, 0, strText.c_str(), static_cast<int>(strText.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    if (iLen <= 0) {
-        LOG_API_ERROR(L"WideCharToMultiByte", GetLastError());
-        if (pbOk) *pbOk = false;
-        return std::string();
-    }
-    std::vector<char> buf(iLen);
-    iLen = WideCharToMultiByte(uiCodePage, 0, strText.c_str(), static_cast<int>(strText.size()),
-                               buf.data(), iLen, nullptr, nullptr);
-    if (iLen <= 0) {
+    const int iChars = static_cast<int>(strText.size());
+    int iLen = WideCharToMultiByte(uiCodePage, 0, strText.c_str(), iChars, nullptr, 0, nullptr, nullptr);
+    std::vector<char> buf(iLen > 0 ? iLen : 1);
+    if (iLen <= 0 ||
+        WideCharToMultiByte(uiCodePage, 0, strText.c_str(), iChars, buf.data(), iLen, nullptr, nullptr) != iLen) {
         LOG_API_ERROR(L"WideCharToMultiByte", GetLastError());
         if (pbOk) *pbOk = false;
         return std::string();
@@ -28,17 +22,10 @@ std::wstring CodePageText::ToWide(UINT uiCodePage, const std::string &strText, b
 {
     if (pbOk) *pbOk = true;
     if (strText.empty()) return std::wstring();
-    int iLen = MultiByteToWideChar(uiCodePage, 0, strText.data(), static_cast<int>(strText.size()),
-                                   nullptr, 0);
-    if (iLen <= 0) {
-        LOG_API_ERROR(L"MultiByteToWideChar", GetLastError());
-        if (pbOk) *pbOk = false;
-        return std::wstring();
-    }
-    std::vector<wchar_t> buf(iLen);
-    iLen = MultiByteToWideChar(uiCodePage, 0, strText.data(), static_cast<int>(strText.size()),
-                               buf.data(), iLen);
-    if (iLen <= 0) {
+    const int iBytes = static_cast<int>(strText.size());
+    int iLen = MultiByteToWideChar(uiCodePage, 0, strText.data(), iBytes, nullptr, 0);
+    std::vector<wchar_t> buf(iLen > 0 ? iLen : 1);
+    if (iLen <= 0 || MultiByteToWideChar(uiCodePage, 0, strText.data(), iBytes, buf.data(), iLen) != iLen) {
         LOG_API_ERROR(L"MultiByteToWideChar", GetLastError());
         if (pbOk) *pbOk = false;
         return std::wstring();

@@ -4,6 +4,7 @@
 
 bool CryptBase64::ToText(const BYTE *pbData, DWORD dwSize, std::wstring &strText)
 {
+    LOG_SCOPE();
     strText.clear();
     if (dwSize == 0) return true;
     DWORD dwChars = 0;
@@ -26,6 +27,7 @@ bool CryptBase64::ToText(const BYTE *pbData, DWORD dwSize, std::wstring &strText
 
 bool CryptBase64::ToBinary(const std::wstring &strText, std::vector<BYTE> &data)
 {
+    LOG_SCOPE();
     data.clear();
     DWORD dwSize = 0;
     if (!CryptStringToBinaryW(strText.c_str(), static_cast<DWORD>(strText.size()),

@@ -9,6 +9,7 @@ HashDigest::HashDigest(DWORD dwProvType, ALG_ID algId) : m_dwProvType(dwProvType
 long HashDigest::DigestBytes(const BYTE *pbInput, DWORD dwInputSize,
                              std::basic_string<BYTE> &digest) const
 {
+    LOG_SCOPE();
     ScopedCryptProv prov;
     if (!CryptAcquireContextW(prov.Receive(), nullptr, nullptr, m_dwProvType,
                               CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
@@ -41,6 +42,7 @@ long HashDigest::DigestBytes(const BYTE *pbInput, DWORD dwInputSize,
 
 long HashDigest::ToHex(const std::basic_string<BYTE> &digest, std::wstring &strHex)
 {
+    LOG_SCOPE();
     DWORD dwChars = 0;
     if (!CryptBinaryToStringW(digest.data(), static_cast<DWORD>(digest.size()), CRYPT_STRING_HEX,
                               nullptr, &dwChars)) {
@@ -70,6 +72,7 @@ long HashDigest::ToHex(const std::basic_string<BYTE> &digest, std::wstring &strH
 
 long HashDigest::HexText(const BYTE *pbInput, DWORD dwInputSize, std::wstring &strHex) const
 {
+    LOG_SCOPE();
     if (pbInput == nullptr && dwInputSize != 0) return -3;
     std::basic_string<BYTE> digest;
     long lRet = DigestBytes(pbInput, dwInputSize, digest);

@@ -99,9 +99,15 @@ std::wstring ZIPCoding::BuildCommand(const std::wstring &strTargetFolder,
 
 long ZIPCoding::RunCommand(const std::wstring &strCommand)
 {
+    LOG_SCOPE();
     bool bOk = false;
     std::string strAnsi = CodePageText::FromWide(CP_ACP, strCommand, &bOk);
-    if (!bOk) return SEVENZIP_ERROR_COMMAND_NAME;
+    // The archiver takes ANSI text only: a path or password that the code page cannot carry
+    // would reach it changed (as "?"), naming another file or the wrong password.
+    if (!bOk || CodePageText::ToWide(CP_ACP, strAnsi) != strCommand) {
+        LOGWRITE(LOG_ERROR, L"The command cannot be given in the ANSI code page");
+        return SEVENZIP_ERROR_COMMAND_NAME;
+    }
     std::vector<char> output(kOutputChars + 1, '\0');
     LOGWRITE(LOG_DEBUG, L"[API Call] SevenZip");
     int iRet = m_pfnSevenZip(nullptr, strAnsi.c_str(), output.data(), kOutputChars);

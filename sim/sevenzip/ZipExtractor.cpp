@@ -10,7 +10,8 @@ std::wstring ZipExtractor::Widen(const std::string &strText, UINT uiCodePage)
     int iLen = MultiByteToWideChar(uiCodePage, 0, strText.data(), static_cast<int>(strText.size()), nullptr, 0);
     if (iLen <= 0) return std::wstring();
     std::wstring str(iLen, L'\0');
-    MultiByteToWideChar(uiCodePage, 0, strText.data(), static_cast<int>(strText.size()), &str[0], iLen);
+    if (MultiByteToWideChar(uiCodePage, 0, strText.data(), static_cast<int>(strText.size()), &str[0], iLen) != iLen)
+        return std::wstring();
     return str;
 }
 

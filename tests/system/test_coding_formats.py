@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import unittest
 import urllib.parse
 import zipfile
@@ -27,9 +28,21 @@ def setUpModule():
     PREFIX.create(fresh=False)
     # One process at a time until the prefix is up: two starting together on a cold prefix can
     # hang. The synchronous call boots it; the sleeper then keeps it warm between the calls.
-    PREFIX.wine("cmd", "/c", "exit", timeout=300)
+    run_wine("cmd", "/c", "exit", timeout=300)
     _keeper = PREFIX.start(SLEEPER, "1800")
     winehelp.wait_for(_sleeper_running, timeout=60)
+
+
+def run_wine(*args, timeout=120):
+    """Runs a program in the prefix and returns its CompletedProcess. Output goes through files,
+    not pipes: a call that happens to start the prefix's services hands them its standard
+    handles, and a pipe would then stay open long after the program itself has ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        r = subprocess.run(["wine", *args], env=PREFIX.env, stdin=subprocess.DEVNULL,
+                           stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
 
 def _sleeper_running():
@@ -107,7 +120,7 @@ class CodingCase(unittest.TestCase):
         return winehelp.windows_path(unix_path, PREFIX)
 
     def codetool(self, *args, exe=CODETOOL):
-        return PREFIX.wine(exe, *args, timeout=120)
+        return run_wine(exe, *args)
 
     def code(self, direction, code_type, key, data):
         with open(self.path("in.bin"), "wb") as f:

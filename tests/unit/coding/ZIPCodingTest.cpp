@@ -73,6 +73,16 @@ TEST_F(ZIPCodingTest, QuoteInAnArgumentIsRefusedBeforeTheArchiverRuns)
               zip.Decode(m_strFolder + L"\\o\"ut", m_strFolder + L"\\a.zip", L"pw"));
 }
 
+TEST_F(ZIPCodingTest, TextTheAnsiCodePageCannotCarryIsRefused)
+{
+    // U+0D9E (Sinhala) is in no ANSI code page; converted it would reach the archiver as "?".
+    ZIPCoding zip;
+    EXPECT_EQ(ZIPCoding::SEVENZIP_ERROR_COMMAND_NAME,
+              zip.Decode(m_strFolder + L"\\out\u0d9e", m_strFolder + L"\\missing.zip", L"pw"));
+    EXPECT_EQ(ZIPCoding::SEVENZIP_ERROR_COMMAND_NAME,
+              zip.Decode(m_strFolder + L"\\out", m_strFolder + L"\\missing.zip", L"p\u0d9ew"));
+}
+
 TEST_F(ZIPCodingTest, LibraryLoadsAndUnloads)
 {
     ZIPCoding zip;
