@@ -116,3 +116,15 @@ TEST_F(LanguageTest, MissingJapaneseLibraryGivesTheSystemError)
     EXPECT_TRUE(TraceLogReader::ThreadWrote(L"Failed to get the definition file ["));
     EXPECT_TRUE(TraceLogReader::ThreadWrote(L"APIError [LoadLibraryExW] rc:["));
 }
+
+TEST_F(LanguageTest, HandleThatCannotBeFreedFailsWithMinusOne)
+{
+    // Memory of this program that no loader call ever returned: freeing it must fail.
+    alignas(16) static char s_szNotAModule[64];
+    HMODULE hBogus = reinterpret_cast<HMODULE>(s_szNotAModule);
+    HMODULE hModule = hBogus;
+    EXPECT_EQ(-1, m_language.GetLanguage(Language::LANGUAGE_DEFAULT, hModule));
+    EXPECT_EQ(hBogus, hModule);   // not replaced: the caller still owns what it passed
+    EXPECT_TRUE(TraceLogReader::ThreadWrote(L"Failure to free liblary"));
+    EXPECT_TRUE(TraceLogReader::ThreadWrote(L"APIError [FreeLibrary] rc:["));
+}
