@@ -248,31 +248,40 @@ DWORD WINAPI CNolvexConnectMonitorModule::HandlerEx(DWORD dwControl, DWORD dwEve
 
 int CNolvexConnectMonitorModule::Run(int nShowCmd)
 {
-    LOG_SCOPE();
+    bool bReportStopped = false;
+    {
+        LOG_SCOPE();
+        bReportStopped = RunSteps();
+    }
+    // Stopped is reported last: from then on the service manager may end the process at once.
+    if (bReportStopped) ReportStatus(SERVICE_STOPPED, 1, 0);
+    return 0;
+}
+
+bool CNolvexConnectMonitorModule::RunSteps()
+{
     g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, HandlerEx, nullptr);
     if (g_hServiceStatus == nullptr) {
         LOG_API_ERROR(L"RegisterServiceCtrlHandlerEx", GetLastError());
-        return 0;
+        return false;
     }
     ReportStatus(SERVICE_START_PENDING, 1, 0);
 
     PipeSecurity security;
-    if (!security.Build()) return 0;
+    if (!security.Build()) return false;
     HANDLE hEventConnect = nullptr;
-    if (!CreateLoopEvents(&hEventConnect)) return 0;
+    if (!CreateLoopEvents(&hEventConnect)) return false;
     ReportStatus(SERVICE_RUNNING, 1, 0);
 
-    int iResult = 0;
+    bool bReportStopped = true;
     if (CreateHandOffEvents()) {
         WaitForTerminalServices();
         StartProxyRestor();
         LOGWRITE(LOG_INFO, L"Start for Loop");
-        iResult = PipeLoop(hEventConnect, security.GetAttributes());
-    } else {
-        ReportStatus(SERVICE_STOPPED, 1, 0);
+        bReportStopped = PipeLoop(hEventConnect, security.GetAttributes());
     }
     CloseRunEvents(hEventConnect, INVALID_HANDLE_VALUE);
-    return iResult;
+    return bReportStopped;
 }
 
 bool CNolvexConnectMonitorModule::CreateLoopEvents(HANDLE *phEventConnect)
@@ -375,7 +384,7 @@ bool CNolvexConnectMonitorModule::HandOffLogon()
     return StartWorker(ThreadLogOn, g_hLogonToken, &g_hLogonThread, g_hExcLogonThreadHandle, &bStarted);
 }
 
-int CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity)
+bool CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity)
 {
     DWORD dwRejectRemote = PipeSecurity::RejectRemoteFlag();
     bool bBusyLogged = false;
@@ -433,17 +442,18 @@ int CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBU
             break;
         }
         LOGWRITE(LOG_INFO, L"End for Loop");
-        return 0;
+        return false;
     }
-    ReportStatus(SERVICE_STOPPED, 1, 0);
-    return 0;
+    return true;
 }
 
 void CNolvexConnectMonitorModule::CloseRunEvents(HANDLE hEventConnect, HANDLE hPipe)
 {
     // With a pipe only: release that waiting instance. With the connect event: the end of Run.
     if (hPipe != INVALID_HANDLE_VALUE && hPipe != nullptr) {
-        if (!DisconnectNamedPipe(hPipe) && GetLastError() != ERROR_PIPE_NOT_CONNECTED) {
+        // An instance still waiting for its client has nothing to disconnect.
+        if (!DisconnectNamedPipe(hPipe) && GetLastError() != ERROR_PIPE_NOT_CONNECTED &&
+            GetLastError() != ERROR_PIPE_LISTENING) {
             LOG_API_ERROR(L"DisconnectNamedPipe", GetLastError());
         }
         if (!CloseHandle(hPipe)) LOG_API_ERROR(L"CloseHandle", GetLastError());

@@ -42,7 +42,9 @@ private:
     bool CreateLoopEvents(HANDLE *phEventConnect);
     bool CreateHandOffEvents();
     void WaitForTerminalServices();
-    int PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity);
+    // Both return whether the end of Run reports stopped.
+    bool RunSteps();
+    bool PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity);
     HANDLE CreatePipeInstance(SECURITY_ATTRIBUTES *pSecurity, DWORD *pdwRejectRemote);
     // All instances busy: waits a moment (stop and logon end the wait). 0 retry, 1 stop, 2 logon.
     int WaitWhileInstancesBusy();

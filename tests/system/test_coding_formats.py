@@ -3,6 +3,7 @@ CryptoAPI key expansion), digests and Base64 against Python's hashlib and base64
 against urllib, and archive extraction through ZIPCoding and the 7-zip32.dll stand-in against
 archives made by Debian's 7-Zip and by Python's zipfile."""
 import base64
+import glob
 import hashlib
 import os
 import re
@@ -99,6 +100,17 @@ def openssl_cfb8(data, key_text, decrypt):
     if decrypt:
         args.insert(2, "-d")
     return subprocess.run(args, input=data, capture_output=True, check=True).stdout
+
+
+def trace_log_lines():
+    """Lines of the trace logs that programs other than the service write in the user's folder."""
+    lines = []
+    pattern = PREFIX.drive_c("users", "*", "AppData", "Roaming", "NolvexConnect", "Logs", "NolvexConnectLog_*.dat")
+    for path in glob.glob(pattern):
+        with open(path, "rb") as f:
+            data = f.read()
+        lines.extend(data[: len(data) // 2 * 2].decode("utf-16-le", "replace").split("\r\n"))
+    return lines
 
 
 def sample(size, seed=1):
@@ -288,6 +300,10 @@ class ArchiveExtraction(CodingCase):
         self.assertEqual((0x800A, "7-Zip API return ERROR_PASSWORD_FILE"), self.extract(archive, "wrong"))
         self.assertEqual({}, tree_files(self.path("out")))
         self.assertEqual(before, self.outside_target())
+        # The operator reads the archiver's error in the trace log of the program that extracted.
+        pattern = re.compile(r"APIError \[SevenZip\] rc:\[0x0000800a\] dll return:\[.*\] "
+                             r"msg:\[7-Zip API return ERROR_PASSWORD_FILE\]$")
+        self.assertTrue(any(pattern.search(line) for line in trace_log_lines()))
 
     def test_broken_archives_give_the_archivers_codes(self):
         src, _ = self.make_source()
