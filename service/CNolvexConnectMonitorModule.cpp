@@ -50,6 +50,7 @@ std::wstring SwitchWord(const std::wstring &strToken)
 }  // namespace
 
 CNolvexConnectMonitorModule *CNolvexConnectMonitorModule::s_pModule = nullptr;
+LPHANDLER_FUNCTION_EX CNolvexConnectMonitorModule::s_pfnHandlerEx = CNolvexConnectMonitorModule::HandlerEx;
 
 CNolvexConnectMonitorModule::CNolvexConnectMonitorModule() : m_hInstance(nullptr), m_nShowCmd(SW_HIDE)
 {
@@ -217,7 +218,7 @@ DWORD WINAPI CNolvexConnectMonitorModule::HandlerEx(DWORD dwControl, DWORD dwEve
 int CNolvexConnectMonitorModule::Run(int nShowCmd)
 {
     LOG_SCOPE();
-    g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, HandlerEx, nullptr);
+    g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, s_pfnHandlerEx, nullptr);
     if (g_hServiceStatus == nullptr) {
         LOG_API_ERROR(L"RegisterServiceCtrlHandlerEx", GetLastError());
         return 0;
