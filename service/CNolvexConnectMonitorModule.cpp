@@ -399,8 +399,11 @@ int CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBU
         bBusyLogged = false;
         OVERLAPPED ov = {};
         ov.hEvent = hEventConnect;
-        if (!ConnectNamedPipe(hPipe, &ov) && GetLastError() == ERROR_PIPE_CONNECTED) {
-            SetEvent(hEventConnect);   // the client came before the connect call
+        if (!ConnectNamedPipe(hPipe, &ov)) {
+            // A client that came before the connect call (and may have written and gone already)
+            // is connected too, but the overlapped call does not signal the event for it.
+            DWORD dwConnect = GetLastError();
+            if (dwConnect == ERROR_PIPE_CONNECTED || dwConnect == ERROR_NO_DATA) SetEvent(hEventConnect);
         }
         HANDLE ahWait[3] = {hEventConnect, g_hEventControl, g_hEventLogon};
         DWORD dwEventNo = WaitForMultipleObjects(3, ahWait, FALSE, INFINITE);

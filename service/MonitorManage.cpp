@@ -1,5 +1,6 @@
 #include "MonitorManage.h"
 #include "Log.h"
+#include "MessageIds.h"
 #include "MonitorEnd.h"
 #include "MonitorStart.h"
 #include "MonitorUpdate.h"
@@ -13,7 +14,6 @@ volatile LONG g_dwProcessID = 0;
 volatile LONG g_iLogLevel = 0;
 
 namespace {
-const UINT kRollbackFailedMessage = 28603;
 const DWORD kErrorIconStyle = 16;   // MB_ICONERROR
 const DWORD kUpdateCheckPauseMs = 1000;
 
@@ -218,7 +218,7 @@ long MonitorManage::OnRollBackUpdate()
         return -1;
     }
     if (lRollback != 0) {
-        pView->ShowMessage(kRollbackFailedMessage, L"NolvexConnect", kErrorIconStyle);
+        pView->ShowMessage(MSG_ROLLBACK_FAILED, L"NolvexConnect", kErrorIconStyle);
         LOGWRITE(LOG_ERROR, L"CopyRollback Error");
         return lRollback;
     }

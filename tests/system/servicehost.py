@@ -11,7 +11,7 @@ INSTALL_DIR_WIN = r"C:\Program Files\NolvexConnect"
 SERVICE = "NolvexConnectMonitor"
 # Files copied into the install folder: the product, its test client, and (test prefix only)
 # the terminal-services simulator, which the DllOverrides key selects beside the program.
-INSTALL_FILES = ["NolvexConnectMonitor.exe", "NolvexConnect.exe", "wtsapi32.dll"]
+INSTALL_FILES = ["NolvexConnectMonitor.exe", "StringTable_JP.dll", "NolvexConnect.exe", "wtsapi32.dll"]
 TOOLS = ["nc_svcctl.exe", "nc_sleeper.exe"]
 # The test build of the service (tests/tools/logonmonitor): the same program name, so it installs
 # and logs as the product does, and control 200 stands for a user logging on at the console.

@@ -20,7 +20,7 @@ class StartupPollTest(unittest.TestCase):
         return [l for l in self.host.log_lines() if "Total waiting time logon is" in l]
 
     def test_a_user_logging_on_during_the_poll_ends_it_at_once(self):
-        simwts.SimWts(self.host.prefix).write_scenario(logged_on=False, logon_after_seconds=6)
+        simwts.SimWts(self.host.prefix).write_scenario(logon_after_seconds=6)
         self.assertEqual(0, self.host.start()[0])
         self.assertTrue(self.host.wait_log("Start for Loop", 60))
         polls = len(self.poll_lines())
@@ -46,7 +46,7 @@ class StartupPollTest(unittest.TestCase):
         self.assertIn("WARN   :", lines[warn])
         rc, out = self.host.client("raw", "LogLevel=0")
         self.assertEqual(0, rc, out)
-        self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=0]", 20))
+        self.assertTrue(self.host.wait_log("ChangeRequestLogLevel", 20))
 
 
 if __name__ == "__main__":
