@@ -84,6 +84,20 @@ class ServiceHost:
     def stop(self, wait_ms=30000):
         return self.svcctl("stop", SERVICE, str(wait_ms))
 
+    def install_and_serve(self):
+        """Installs and starts the service, waits for its pipe loop and turns on debug lines,
+        which show each message the analysis receives."""
+        if self.run_monitor("/Service").returncode != 0:
+            raise RuntimeError("the service did not install")
+        rc, out = self.start()
+        if rc != 0:
+            raise RuntimeError("the service did not start: " + out)
+        if not self.wait_log("Start for Loop", 60):
+            raise RuntimeError("the pipe loop never started")
+        rc, out = self.client("loglevel", "1")
+        if rc != 0 or not self.wait_log("ChangeRequestLogLevel", 20):
+            raise RuntimeError("the log level message was not analysed: " + out)
+
     def control(self, code):
         return self.svcctl("control", SERVICE, str(code))
 

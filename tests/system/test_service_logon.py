@@ -4,7 +4,6 @@ Wine sends no session-change control, so these tests install the test build of t
 turns control 200 into the logon notification Windows would send for the console session.
 """
 import os
-import re
 import shutil
 import unittest
 
@@ -13,9 +12,10 @@ import winehelp
 from servicehost import ServiceHost
 
 PIPE = r"\\.\pipe\NolvexConnectMonitor"
-TOKEN_LINE = re.compile(r"Get Logon User Token g_hLogonToken:0x([0-9a-fA-F]{8})$")
+TOKEN_LINE = "Get Logon User Token g_hLogonToken:0x"
 WORKER_DONE = "[Output Info]ThreadLogOn return 0"
 RUNNING = 4
+SILENT_CLIENT_MESSAGE = "[InputInfo] Message is [LogLevel=1,after-logon]"
 
 
 def index_of(lines, text, start=0):
@@ -24,6 +24,17 @@ def index_of(lines, text, start=0):
         if text in lines[i]:
             return i
     return None
+
+
+def assert_in_order(test, lines, *texts):
+    """Each text stands on a line after the previous one's; returns those lines."""
+    found, start = [], 0
+    for text in texts:
+        i = index_of(lines, text, start)
+        test.assertIsNotNone(i, "%r not found in order in %r" % (text, lines))
+        found.append(lines[i])
+        start = i + 1
+    return found
 
 
 class LogonWhileRunningTest(unittest.TestCase):
@@ -37,14 +48,7 @@ class LogonWhileRunningTest(unittest.TestCase):
         cls.product_folder = cls.host.user_app_data("NolvexConnect")
         os.makedirs(cls.product_folder, exist_ok=True)
         cls.product_folder_win = winehelp.windows_path(cls.product_folder, cls.host.prefix) + "\\"
-        assert cls.host.run_monitor("/Service").returncode == 0
-        rc, out = cls.host.start()
-        assert rc == 0, out
-        assert cls.host.wait_log("Start for Loop", 60), "the pipe loop never started"
-        # Debug lines show each message the analysis receives.
-        rc, out = cls.host.client("loglevel", "1")
-        assert rc == 0, out
-        assert cls.host.wait_log("ChangeRequestLogLevel", 20)
+        cls.host.install_and_serve()
 
     @classmethod
     def tearDownClass(cls):
@@ -52,54 +56,36 @@ class LogonWhileRunningTest(unittest.TestCase):
         cls.host.destroy()
 
     def logon(self, done_text=WORKER_DONE):
-        """Sends one logon and waits until the logon worker has logged done_text once more."""
+        """Sends one logon, waits until the logon worker has logged done_text once more, and
+        returns the log lines written meanwhile."""
+        start = len(self.host.log_lines())
         before = self.host.count(done_text)
         rc, out = self.host.logon()
         self.assertEqual(0, rc, out)
         self.assertTrue(self.host.wait_log(done_text, 30, before + 1), self.host.log_lines()[-20:])
-
-    def lines_since(self, count_before):
-        return self.host.log_lines()[count_before:]
+        return self.host.log_lines()[start:]
 
     def test_a_logon_restores_the_saved_proxy_of_the_users_folder(self):
-        start = len(self.host.log_lines())
-        self.logon()
-        lines = self.lines_since(start)
-        change = index_of(lines, "Catch Session Change Event EventType=5")
-        self.assertIsNotNone(change, lines)
-        session = index_of(lines, "Catch LogOn Event SessionID=1", change)
-        self.assertIsNotNone(session, lines)
-        token = [TOKEN_LINE.search(l) for l in lines[session:]]
-        token = [m for m in token if m]
-        self.assertTrue(token, lines)
-        self.assertNotEqual(0, int(token[0].group(1), 16), "the logged-on user has a token")
-        restore = index_of(lines, "SetProxyRestor(%s)" % self.product_folder_win, session)
-        self.assertIsNotNone(restore, lines)
-        self.assertIsNotNone(index_of(lines, "Would restore the saved proxy settings of [%s]"
-                                      % self.product_folder_win, restore), lines)
-        self.assertIsNotNone(index_of(lines, "SetProxyRestor() return 1", restore), lines)
-        self.assertIsNotNone(index_of(lines, WORKER_DONE, restore), lines)
+        lines = self.logon()
+        token = assert_in_order(self, lines, "Catch Session Change Event EventType=5",
+                                "Catch LogOn Event SessionID=1", TOKEN_LINE,
+                                "SetProxyRestor(%s)" % self.product_folder_win,
+                                "Would restore the saved proxy settings of [%s]" % self.product_folder_win,
+                                "SetProxyRestor() return 1", WORKER_DONE)[2]
+        self.assertNotEqual(0, int(token[token.index(TOKEN_LINE) + len(TOKEN_LINE):], 16),
+                            "the logged-on user has a token")
         self.assertEqual(RUNNING, self.host.state())
 
     def test_a_second_logon_discards_the_last_token(self):
         self.logon()   # whatever ran before, a token is held now
-        start = len(self.host.log_lines())
-        self.logon()
-        lines = self.lines_since(start)
-        session = index_of(lines, "Catch LogOn Event SessionID=1")
-        self.assertIsNotNone(session, lines)
-        discard = index_of(lines, "Discard the last token.", session)
-        self.assertIsNotNone(discard, lines)
-        token = next(i for i in range(discard, len(lines)) if TOKEN_LINE.search(lines[i]))
-        self.assertLess(discard, token)
+        lines = self.logon()
+        assert_in_order(self, lines, "Catch LogOn Event SessionID=1", "Discard the last token.", TOKEN_LINE)
         self.assertEqual(1, sum(1 for l in lines if "Discard the last token." in l))
 
     def test_without_the_users_product_folder_nothing_is_restored(self):
         shutil.rmtree(self.product_folder)
         try:
-            start = len(self.host.log_lines())
-            self.logon(done_text="User Application Path is Not Existing")
-            lines = self.lines_since(start)
+            lines = self.logon(done_text="User Application Path is Not Existing")
             self.assertIsNone(index_of(lines, "SetProxyRestor("), lines)
             self.assertIsNone(index_of(lines, "Would restore the saved proxy settings of ["), lines)
         finally:
@@ -121,18 +107,16 @@ class LogonWhileRunningTest(unittest.TestCase):
                                         "LogLevel=1,after-logon")
         try:
             self.assertTrue(self.host.wait_log("ThreadFunc", 20, workers + 1), "the client never connected")
-            self.logon()
-            self.assertTrue(self.host.wait_log("[InputInfo] Message is [LogLevel=1,after-logon]", 20),
-                            self.host.log_lines()[-20:])
+            lines = self.logon()
+            self.assertTrue(self.host.wait_log(SILENT_CLIENT_MESSAGE, 20), self.host.log_lines()[-20:])
             self.assertEqual(0, sender.wait(timeout=30))
         finally:
             if sender.poll() is None:
                 sender.kill()
                 sender.wait()
-        lines = self.host.log_lines()
-        done = max(i for i, l in enumerate(lines) if WORKER_DONE in l)
-        message = index_of(lines, "[InputInfo] Message is [LogLevel=1,after-logon]")
-        self.assertLess(done, message, "the logon was handled while the client was silent")
+        message = index_of(lines, SILENT_CLIENT_MESSAGE)
+        self.assertTrue(message is None or message > index_of(lines, WORKER_DONE),
+                        "the logon was handled while the client was silent")
         self.assertEqual(aborted, self.host.count("WaitEvent return Error"))
 
 
@@ -158,18 +142,14 @@ class LogonDuringStartupCheckTest(unittest.TestCase):
         self.assertTrue(self.host.wait_log("Start for Loop", 40))
         self.assertTrue(self.host.wait_log("ThreadLogOn", 20))
         lines = self.host.log_lines()
-        self.assertIsNotNone(index_of(lines, "Catch LogOn Event SessionID=1"), lines)
-        # Nobody was logged on yet, so the query for the session's token found none.
-        self.assertIsNotNone(index_of(lines, "Get Logon User Token g_hLogonToken:0x00000000"), lines)
-        skipped = index_of(lines, "Because the logon event can be obtained, it will not do anything.")
-        self.assertIsNotNone(skipped, lines)
+        # Nobody was logged on yet, so the query for the session's token found none. The logon
+        # event is still set when the loop begins: the loop hands it to a logon worker.
+        assert_in_order(self, lines, "Catch LogOn Event SessionID=1", TOKEN_LINE + "00000000",
+                        "Because the logon event can be obtained, it will not do anything.",
+                        "Start for Loop", "ThreadLogOn")
         self.assertIsNone(index_of(lines, "CNolvexConnectMonitorModule::GetUserToken"), lines)
         self.assertIsNone(index_of(lines, "Would restore the saved proxy settings of ["), lines)
         self.assertEqual(0, self.host.count("Not logged on within the time limit."))
-        # The logon event is still set when the loop begins: the loop hands it to a logon worker.
-        loop = index_of(lines, "Start for Loop", skipped)
-        self.assertIsNotNone(loop, lines)
-        self.assertIsNotNone(index_of(lines, "ThreadLogOn", loop), lines)
 
 
 if __name__ == "__main__":
