@@ -82,6 +82,7 @@ std::wstring SwitchWord(const std::wstring &strToken)
 }  // namespace
 
 CNolvexConnectMonitorModule *CNolvexConnectMonitorModule::s_pModule = nullptr;
+LPHANDLER_FUNCTION_EX CNolvexConnectMonitorModule::s_pfnHandlerEx = CNolvexConnectMonitorModule::HandlerEx;
 
 CNolvexConnectMonitorModule::CNolvexConnectMonitorModule() : m_hInstance(nullptr), m_nShowCmd(SW_HIDE)
 {
@@ -260,7 +261,7 @@ int CNolvexConnectMonitorModule::Run(int nShowCmd)
 
 bool CNolvexConnectMonitorModule::RunSteps()
 {
-    g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, HandlerEx, nullptr);
+    g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, s_pfnHandlerEx, nullptr);
     if (g_hServiceStatus == nullptr) {
         LOG_API_ERROR(L"RegisterServiceCtrlHandlerEx", GetLastError());
         return false;

@@ -23,6 +23,12 @@ public:
 
     static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, LPVOID lpEventData, LPVOID lpContext);
 
+    // The control handler that Run registers: HandlerEx, and the product never changes it. It is
+    // a pointer only so that a test build of the service can put a handler in front that turns a
+    // user-defined control into a session logon (Wine sends no session-change control) and
+    // forwards everything to HandlerEx.
+    static LPHANDLER_FUNCTION_EX s_pfnHandlerEx;
+
     void StartProxyRestor();
     HANDLE GetUserToken();
     bool ProxyRestorFunc(HANDLE hToken);

@@ -13,11 +13,18 @@ SERVICE = "NolvexConnectMonitor"
 # the terminal-services simulator, which the DllOverrides key selects beside the program.
 INSTALL_FILES = ["NolvexConnectMonitor.exe", "StringTable_JP.dll", "NolvexConnect.exe", "wtsapi32.dll"]
 TOOLS = ["nc_svcctl.exe", "nc_sleeper.exe"]
+# The test build of the service (tests/tools/logonmonitor): the same program name, so it installs
+# and logs as the product does, and control 200 stands for a user logging on at the console.
+TEST_BUILD_DIR = os.path.join(winehelp.BUILD_DIR, "testbin")
+TEST_LOGON_CONTROL = 200
 
 
 class ServiceHost:
-    def __init__(self, name="wineprefix-service"):
+    """test_build=True installs the test build of the service in place of the product."""
+
+    def __init__(self, name="wineprefix-service", test_build=False):
         self.prefix = winehelp.Prefix(name)
+        self.test_build = test_build
         self.sleeper = None
 
     # --- set-up and tear-down -------------------------------------------------------------
@@ -26,9 +33,10 @@ class ServiceHost:
         self.prefix.set_dll_override("wtsapi32")
         os.makedirs(self.install_dir(), exist_ok=True)
         for name in INSTALL_FILES:
-            if not os.path.exists(os.path.join(winehelp.BIN_DIR, name)):
-                raise FileNotFoundError("not built: " + name)
-            shutil.copy2(os.path.join(winehelp.BIN_DIR, name), self.install_dir(name))
+            source = self.built_file(name)
+            if not os.path.exists(source):
+                raise FileNotFoundError("not built: " + source)
+            shutil.copy2(source, self.install_dir(name))
         tools = self.prefix.drive_c("nolvex-tools")
         os.makedirs(tools, exist_ok=True)
         for name in TOOLS:
@@ -46,8 +54,21 @@ class ServiceHost:
                 self.sleeper.kill()
             self.sleeper = None
 
+    def built_file(self, name):
+        if self.test_build and name == "NolvexConnectMonitor.exe":
+            return os.path.join(TEST_BUILD_DIR, name)
+        return os.path.join(winehelp.BIN_DIR, name)
+
     def install_dir(self, *parts):
         return self.prefix.drive_c("Program Files", "NolvexConnect", *parts)
+
+    def user_app_data(self, *parts):
+        """The application data folder (Roaming) of the prefix's one user, the console user."""
+        users = self.prefix.drive_c("users")
+        names = [n for n in os.listdir(users) if n != "Public" and os.path.isdir(os.path.join(users, n))]
+        if len(names) != 1:
+            raise RuntimeError("expected one user profile in the prefix, found %r" % names)
+        return os.path.join(users, names[0], "AppData", "Roaming", *parts)
 
     # --- the service ----------------------------------------------------------------------
     def run_monitor(self, *args):
@@ -62,6 +83,29 @@ class ServiceHost:
 
     def stop(self, wait_ms=30000):
         return self.svcctl("stop", SERVICE, str(wait_ms))
+
+    def install_and_serve(self):
+        """Installs and starts the service, waits for its pipe loop and turns on debug lines,
+        which show each message the analysis receives."""
+        if self.run_monitor("/Service").returncode != 0:
+            raise RuntimeError("the service did not install")
+        rc, out = self.start()
+        if rc != 0:
+            raise RuntimeError("the service did not start: " + out)
+        if not self.wait_log("Start for Loop", 60):
+            raise RuntimeError("the pipe loop never started")
+        rc, out = self.client("loglevel", "1")
+        if rc != 0 or not self.wait_log("ChangeRequestLogLevel", 20):
+            raise RuntimeError("the log level message was not analysed: " + out)
+
+    def control(self, code):
+        return self.svcctl("control", SERVICE, str(code))
+
+    def logon(self):
+        """Test build only: the service handles a logon at the console as Windows reports it."""
+        if not self.test_build:
+            raise RuntimeError("only the test build of the service maps a control onto a logon")
+        return self.control(TEST_LOGON_CONTROL)
 
     def state(self):
         rc, out = self.svcctl("status", SERVICE)

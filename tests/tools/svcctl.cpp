@@ -5,6 +5,8 @@
 //   svcctl stop NAME [ms]         -> requests stop and waits until stopped
 //   svcctl control NAME CODE      -> sends a control code
 //   svcctl pipeacl PIPE           -> the DACL of a pipe as SDDL
+//   svcctl pipesend PIPE MS TEXT  -> connects, stays silent for MS, then writes TEXT (UTF-16LE,
+//                                    no terminator) in one write: a client that is slow to speak
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
@@ -96,15 +98,36 @@ int Control(const wchar_t *pszName, DWORD dwCode, DWORD dwMs)
     return iRc;
 }
 
-int PipeAcl(const wchar_t *pszPipe)
+HANDLE OpenPipe(const wchar_t *pszPipe, DWORD dwAccess)
 {
     // The server may be between two instances or have every instance busy for a moment.
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int i = 0; i < 50 && h == INVALID_HANDLE_VALUE; ++i) {
-        h = CreateFileW(pszPipe, READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        h = CreateFileW(pszPipe, dwAccess, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeW(pszPipe, 1000);
         else if (h == INVALID_HANDLE_VALUE) Sleep(200);
     }
+    return h;
+}
+
+int PipeSend(const wchar_t *pszPipe, DWORD dwDelayMs, const wchar_t *pszText)
+{
+    HANDLE h = OpenPipe(pszPipe, GENERIC_WRITE);
+    if (h == INVALID_HANDLE_VALUE) return Fail("CreateFile");
+    std::printf("connected\n");
+    std::fflush(stdout);
+    Sleep(dwDelayMs);
+    DWORD dwBytes = static_cast<DWORD>(wcslen(pszText) * sizeof(wchar_t));
+    DWORD dwWritten = 0;
+    int iRc = WriteFile(h, pszText, dwBytes, &dwWritten, nullptr) && dwWritten == dwBytes ? 0 : Fail("WriteFile");
+    if (iRc == 0) std::printf("sent %lu bytes\n", dwWritten);
+    CloseHandle(h);
+    return iRc;
+}
+
+int PipeAcl(const wchar_t *pszPipe)
+{
+    HANDLE h = OpenPipe(pszPipe, READ_CONTROL);
     if (h == INVALID_HANDLE_VALUE) return Fail("CreateFile");
     PACL pDacl = nullptr;
     PSECURITY_DESCRIPTOR pSd = nullptr;
@@ -131,7 +154,7 @@ int PipeAcl(const wchar_t *pszPipe)
 int wmain(int argc, wchar_t **argv)
 {
     if (argc < 3) {
-        std::printf("usage: svcctl status|config|start|stop|control|pipeacl NAME [arg]\n");
+        std::printf("usage: svcctl status|config|start|stop|control|pipeacl|pipesend NAME [arg] [text]\n");
         return 2;
     }
     std::wstring strCmd = argv[1];
@@ -143,6 +166,7 @@ int wmain(int argc, wchar_t **argv)
     if (strCmd == L"stop") return Control(pszName, SERVICE_CONTROL_STOP, dwArg);
     if (strCmd == L"control") return Control(pszName, dwArg, 0);
     if (strCmd == L"pipeacl") return PipeAcl(pszName);
+    if (strCmd == L"pipesend" && argc > 4) return PipeSend(pszName, dwArg, argv[4]);
     std::printf("unknown command\n");
     return 2;
 }
