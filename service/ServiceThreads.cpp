@@ -108,6 +108,12 @@ unsigned __stdcall ThreadLogOn(void *pParam)
         return 0;
     }
     ScopedHandle hOwn(hOwnThread);
+    // Without the user's token the folder lookup would answer for the service's own account
+    // (LocalSystem's profile), not for the user who logged on.
+    if (hToken == nullptr) {
+        LOGWRITE(LOG_ERROR, L"The logon brought no user token; no proxy setting is restored.");
+        return static_cast<unsigned>(-1);
+    }
 
     std::wstring strPath;
     {

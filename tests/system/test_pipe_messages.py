@@ -16,10 +16,7 @@ class PipeMessageTest(unittest.TestCase):
         cls.host.create()
         cls.sim = simwts.SimWts(cls.host.prefix)
         cls.sim.write_scenario(logged_on=True, user="alice")
-        assert cls.host.run_monitor("/Service").returncode == 0
-        rc, out = cls.host.start()
-        assert rc == 0, out
-        assert cls.host.wait_log("Start for Loop", 60)
+        cls.host.install_and_serve()
 
     @classmethod
     def tearDownClass(cls):

@@ -65,14 +65,7 @@ class ServiceRunTest(unittest.TestCase):
         cls.host = ServiceHost("wineprefix-service-run")
         cls.host.create()
         simwts.SimWts(cls.host.prefix).write_scenario(logged_on=True)
-        assert cls.host.run_monitor("/Service").returncode == 0
-        rc, out = cls.host.start()
-        assert rc == 0, out
-        assert cls.host.wait_log("Start for Loop", 60), "the pipe loop never started"
-        # Debug lines show each message the analysis receives.
-        rc, out = cls.host.client("loglevel", "1")
-        assert rc == 0, out
-        assert cls.host.wait_log("ChangeRequestLogLevel", 20)
+        cls.host.install_and_serve()
 
     @classmethod
     def tearDownClass(cls):

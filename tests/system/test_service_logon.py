@@ -149,6 +149,8 @@ class LogonDuringStartupCheckTest(unittest.TestCase):
                         "Start for Loop", "ThreadLogOn")
         self.assertIsNone(index_of(lines, "CNolvexConnectMonitorModule::GetUserToken"), lines)
         self.assertIsNone(index_of(lines, "Would restore the saved proxy settings of ["), lines)
+        # Without the user's token the worker must not look up a folder for the service's account.
+        self.assertTrue(self.host.wait_log("The logon brought no user token; no proxy setting is restored.", 10))
         self.assertEqual(0, self.host.count("Not logged on within the time limit."))
 
 
