@@ -34,6 +34,11 @@ std::wstring LogFunctionName(const char *pszPrettyFunction)
     }
     if (nBlank != std::string::npos) str.erase(0, nBlank + 1);
     while (!str.empty() && (str[0] == '*' || str[0] == '&')) str.erase(0, 1);
+    // Helpers in unnamed namespaces read better without the compiler's "{anonymous}::".
+    const std::string strAnonymous = "{anonymous}::";
+    for (size_t nPos = str.find(strAnonymous); nPos != std::string::npos; nPos = str.find(strAnonymous)) {
+        str.erase(nPos, strAnonymous.size());
+    }
     return std::wstring(str.begin(), str.end());
 }
 

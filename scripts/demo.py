@@ -27,6 +27,9 @@ def main():
         rc, out = host.start()
         say("service started: %s" % STATES.get(host.state(), out))
         host.wait_log("Start for Loop", 60)
+        say("a client starts, is watched, and ends normally with MonitorEnd")
+        host.client("start", r"C:\users\demo.user\NolvexConnect", "0", "1", "--normal", "--stay", "2")
+        host.wait_log("End while Loop", 20)
         for args in (["loglevel", "1"], ["raw", "Hello=world"], ["rollback"], ["loglevel", "0"]):
             rc, out = host.client(*args)
             say("test client %s -> exit %d" % (" ".join(args), rc))

@@ -10,7 +10,7 @@ struct Widget {
 
 TEST(LogFunctionName, GivesClassAndMethodWithoutSignature)
 {
-    EXPECT_EQ(L"{anonymous}::Widget::Name", Widget().Name());
+    EXPECT_EQ(L"Widget::Name", Widget().Name());
     EXPECT_EQ(L"Foo::Bar", LogFunctionName("long int Foo::Bar(const wchar_t*, int)"));
     EXPECT_EQ(L"wWinMain", LogFunctionName("int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)"));
     EXPECT_EQ(L"Foo::Get", LogFunctionName("std::map<int, int>* Foo::Get()"));
