@@ -6,6 +6,7 @@
 #include "MonitorView.h"
 #include "SessionJournal.h"
 #include "TestData.h"
+#include "TestFiles.h"
 #include "TraceLogReader.h"
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -34,22 +35,6 @@ private:
     bool m_bNoLanguage;
 };
 
-void RemoveTree(const std::wstring &strFolder)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring strName = fd.cFileName;
-            if (strName == L"." || strName == L"..") continue;
-            std::wstring strPath = strFolder + L"\\" + strName;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(strPath);
-            else DeleteFileW(strPath.c_str());
-        } while (FindNextFileW(hFind, &fd));
-        FindClose(hFind);
-    }
-    RemoveDirectoryW(strFolder.c_str());
-}
 }  // namespace
 
 class MonitorViewTest : public ::testing::Test {

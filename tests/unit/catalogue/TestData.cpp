@@ -1,4 +1,5 @@
 #include "TestData.h"
+#include "TestFiles.h"
 #include "TestDataIds.h"
 #include <windows.h>
 #include <regex>
@@ -32,15 +33,7 @@ std::wstring TestData::ProgramFolder()
 
 std::string TestData::ReadFileBytes(const std::wstring &strPath)
 {
-    std::string strBytes;
-    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return strBytes;
-    char szBuffer[65536];
-    DWORD dwRead = 0;
-    while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, nullptr) && dwRead > 0) strBytes.append(szBuffer, dwRead);
-    CloseHandle(hFile);
-    return strBytes;
+    return ReadBytes(strPath);
 }
 
 std::map<unsigned, std::wstring> TestData::DesignedCatalogue()

@@ -1,5 +1,6 @@
 // The terminal-services simulator as the product sees it: loaded in place of wtsapi32.dll.
 #include "ScopedHandle.h"
+#include "TestFiles.h"
 #include <windows.h>
 #include <wtsapi32.h>
 #include <gtest/gtest.h>
@@ -8,14 +9,6 @@
 #include <vector>
 
 namespace {
-std::wstring ProgramFolder()
-{
-    wchar_t szPath[MAX_PATH];
-    DWORD dwLen = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring str(szPath, dwLen);
-    return str.substr(0, str.find_last_of(L'\\'));
-}
-
 std::string Utf8(const std::wstring &str)
 {
     int iLen = WideCharToMultiByte(CP_UTF8, 0, str.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -23,22 +16,6 @@ std::string Utf8(const std::wstring &str)
     WideCharToMultiByte(CP_UTF8, 0, str.c_str(), -1, &strOut[0], iLen, nullptr, nullptr);
     strOut.resize(strOut.size() - 1);
     return strOut;
-}
-
-void RemoveTree(const std::wstring &strFolder)
-{
-    WIN32_FIND_DATAW fd;
-    ScopedFindHandle hFind(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
-    if (hFind) {
-        do {
-            std::wstring strName = fd.cFileName;
-            if (strName == L"." || strName == L"..") continue;
-            std::wstring strPath = strFolder + L"\\" + strName;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(strPath);
-            else DeleteFileW(strPath.c_str());
-        } while (FindNextFileW(hFind.Get(), &fd));
-    }
-    RemoveDirectoryW(strFolder.c_str());
 }
 
 const wchar_t kJapaneseTitle[] = L"\u30CE\u30EB\u30F4\u30A7\u30C3\u30AF\u30B9";   // katakana caption
@@ -58,7 +35,7 @@ protected:
         m_strFolder = m_strRoot + L"\\wtsapi32";
         ASSERT_TRUE(SetEnvironmentVariableW(L"NOLVEX_SIM_DIR", m_strRoot.c_str()));
 
-        m_strDllPath = ProgramFolder() + L"\\wtsapi32.dll";
+        m_strDllPath = ProgramFolder() + L"wtsapi32.dll";
         m_hModule = LoadLibraryW(m_strDllPath.c_str());
         ASSERT_NE(nullptr, m_hModule) << "error " << GetLastError();
         Resolve(m_pfnEnumerate, "WTSEnumerateSessionsW");

@@ -1,6 +1,7 @@
 #pragma once
 // A folder of its own below %TEMP% for one test, removed with everything in it at the end.
 #include "ScopedHandle.h"
+#include "TestFiles.h"
 #include <windows.h>
 #include <atomic>
 #include <string>
@@ -28,22 +29,6 @@ public:
         ScopedFileHandle hFile(CreateFileW((*this / strName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD dw = 0;
         return hFile && ::WriteFile(hFile.Get(), strText.data(), static_cast<DWORD>(strText.size()), &dw, nullptr);
-    }
-
-    static void RemoveTree(const std::wstring &strFolder)
-    {
-        WIN32_FIND_DATAW fd;
-        ScopedFindHandle hFind(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
-        if (hFind) {
-            do {
-                std::wstring strName = fd.cFileName;
-                if (strName == L"." || strName == L"..") continue;
-                std::wstring strPath = strFolder + L"\\" + strName;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(strPath);
-                else DeleteFileW(strPath.c_str());
-            } while (FindNextFileW(hFind.Get(), &fd));
-        }
-        RemoveDirectoryW(strFolder.c_str());
     }
 
 private:

@@ -1,5 +1,5 @@
 #pragma once
-// File helpers shared by the common tests: a fresh folder per test, UTF-16LE log files read back.
+// File helpers shared by the test programs: a fresh folder per test, UTF-16LE log files read back.
 #include <windows.h>
 #include <string>
 #include <vector>
