@@ -4,24 +4,14 @@
 
 const char Base64Coding::ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 
-long Base64Coding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
-                  const std::wstring &strKey)
+long Base64Coding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput, const std::wstring &strKey)
 {
     LOG_SCOPE();
-    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Input size is %lu", dwInputSize);
-    long lRet = Base64Text(ALPHABET).Encode(pbInput, dwInputSize, pbOutput);
-    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);
-    return lRet;
+    return Base64Text(ALPHABET).Run(true, pbInput, dwInputSize, pbOutput, strKey);
 }
 
-long Base64Coding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
-                  const std::wstring &strKey)
+long Base64Coding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput, const std::wstring &strKey)
 {
     LOG_SCOPE();
-    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Input size is %lu", dwInputSize);
-    long lRet = Base64Text(ALPHABET).Decode(pbInput, dwInputSize, pbOutput);
-    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);
-    return lRet;
+    return Base64Text(ALPHABET).Run(false, pbInput, dwInputSize, pbOutput, strKey);
 }

@@ -104,3 +104,13 @@ long Base64Text::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput) 
     }
     return static_cast<long>(dwOut);
 }
+
+long Base64Text::Run(bool bEncode, const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
+                     const std::wstring &strKey) const
+{
+    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] Input size is %lu", dwInputSize);
+    long lRet = bEncode ? Encode(pbInput, dwInputSize, pbOutput) : Decode(pbInput, dwInputSize, pbOutput);
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);
+    return lRet;
+}

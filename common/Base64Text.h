@@ -19,6 +19,8 @@ public:
     long Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput) const;
     // -1 a character outside the alphabet, -2 a lone last digit or data after the padding.
     long Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput) const;
+    // Encode or Decode with the coders' input and result lines in the log.
+    long Run(bool bEncode, const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput, const std::wstring &strKey) const;
 
 private:
     bool Digits(const BYTE *pbInput, DWORD dwInputSize, std::vector<BYTE> &values) const;

@@ -55,30 +55,26 @@ long URLCoding::Encode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
-    LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
-    std::wstring strText = TextOfInput(pbInput, dwInputSize);
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
-    bool bOk = false;
-    std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
-    if (!bOk) return -1;
-    std::wstring strOut = CodePageText::ToWide(CP_UTF8, Escape(strUtf8), &bOk);
-    if (!bOk) return -1;
-    long lRet = PutText(strOut, pbOutput);
-    LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);
-    return lRet;
+    return Transcode(pbInput, dwInputSize, pbOutput, strKey, Escape);
 }
 
 long URLCoding::Decode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput,
                        const std::wstring &strKey)
 {
     LOG_SCOPE();
+    return Transcode(pbInput, dwInputSize, pbOutput, strKey, Unescape);
+}
+
+long URLCoding::Transcode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput, const std::wstring &strKey,
+                          std::string (*pfnMap)(const std::string &))
+{
     LOGWRITE(LOG_DEBUG, L"[InputInfo]  Key is {%s}", strKey.c_str());
     std::wstring strText = TextOfInput(pbInput, dwInputSize);
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Text is {%s}", strText.c_str());
     bool bOk = false;
     std::string strUtf8 = CodePageText::FromWide(CP_UTF8, strText, &bOk);
     if (!bOk) return -1;
-    std::wstring strOut = CodePageText::ToWide(CP_UTF8, Unescape(strUtf8), &bOk);
+    std::wstring strOut = CodePageText::ToWide(CP_UTF8, pfnMap(strUtf8), &bOk);
     if (!bOk) return -1;
     long lRet = PutText(strOut, pbOutput);
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result is %ld", lRet);

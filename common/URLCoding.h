@@ -17,6 +17,9 @@ public:
                 const std::wstring &strKey) override;
 
 private:
+    // Text to UTF-8, mapped, back to UTF-16 into the output.
+    static long Transcode(const BYTE *pbInput, DWORD dwInputSize, BYTE *pbOutput, const std::wstring &strKey,
+                          std::string (*pfnMap)(const std::string &));
     static std::string Escape(const std::string &strUtf8);
     static std::string Unescape(const std::string &strText);
     static int HexValue(char ch);
