@@ -24,6 +24,13 @@ std::wstring SystemErrorText(DWORD dwError);
                  SystemErrorText(dwLogErr_).c_str());                                             \
     } while (0)
 
+// A handle or pointer for a log line, printed with "0x%08I64x": the same eight digits as "0x%08x"
+// in the 32-bit build, and the whole value in the 64-bit build (never squeezed into 32 bits).
+inline unsigned long long LogHandleValue(const void *pValue)
+{
+    return static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(pValue));
+}
+
 // Writes "START" now and "END" on every way out of the enclosing scope.
 class LogScope {
 public:

@@ -4,7 +4,6 @@
 #include <vector>
 
 namespace {
-const wchar_t kSevenZipDll[] = L"7-zip32.dll";
 const char kSevenZipEntry[] = "SevenZip";
 const DWORD kOutputChars = 4096;
 
@@ -53,11 +52,11 @@ BOOL ZIPCoding::LoadSevenZipFunc()
 {
     LOG_SCOPE();
     if (m_hSevenZip == nullptr) {
-        LOGWRITE(LOG_DEBUG, L"[API Call] LoadLibrary %s", kSevenZipDll);
-        m_hSevenZip = LoadLibraryW(kSevenZipDll);
+        LOGWRITE(LOG_DEBUG, L"[API Call] LoadLibrary %s", SEVENZIP_DLL);
+        m_hSevenZip = LoadLibraryW(SEVENZIP_DLL);
         if (m_hSevenZip == nullptr) {
             LOG_API_ERROR(L"LoadLibrary", GetLastError());
-            LOGWRITE(LOG_ERROR, L"Can't Load Library %s", kSevenZipDll);
+            LOGWRITE(LOG_ERROR, L"Can't Load Library %s", SEVENZIP_DLL);
             return FALSE;
         }
     }
@@ -81,7 +80,7 @@ BOOL ZIPCoding::FreeSevenZip()
     m_hSevenZip = nullptr;
     if (!FreeLibrary(hModule)) {
         LOG_API_ERROR(L"FreeLibrary", GetLastError());
-        LOGWRITE(LOG_ERROR, L"Can't Unload DLL 0x%08x", reinterpret_cast<UINT_PTR>(hModule));
+        LOGWRITE(LOG_ERROR, L"Can't Unload DLL 0x%08I64x", LogHandleValue(hModule));
         LOGWRITE(LOG_ERROR, L"failure to Unload DLL");
         return FALSE;
     }

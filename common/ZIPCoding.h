@@ -1,6 +1,7 @@
 #pragma once
-// Unpacks (password-protected) archives through the archiver library "7-zip32.dll" and its
-// command-line entry "SevenZip". The library is loaded for one extraction and unloaded after it.
+// Unpacks (password-protected) archives through the archiver library "7-zip32.dll" ("7-zip64.dll"
+// in the 64-bit build) and its command-line entry "SevenZip". The library is loaded for one
+// extraction and unloaded after it.
 #include <windows.h>
 #include <string>
 
@@ -12,6 +13,12 @@ public:
     static constexpr long SEVENZIP_ERROR_COMMAND_NAME = 0x801C;
     // Decode when the library or its entry cannot be loaded.
     static constexpr long SEVENZIP_NOT_LOADED = -1;
+    // The archiver library of this build's architecture.
+#if defined(_WIN64)
+    static constexpr const wchar_t *SEVENZIP_DLL = L"7-zip64.dll";
+#else
+    static constexpr const wchar_t *SEVENZIP_DLL = L"7-zip32.dll";
+#endif
 
     ZIPCoding();
     ~ZIPCoding();

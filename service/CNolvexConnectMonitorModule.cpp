@@ -236,7 +236,8 @@ DWORD WINAPI CNolvexConnectMonitorModule::HandlerEx(DWORD dwControl, DWORD dwEve
         HANDLE hToken = nullptr;
         if (!WTSQueryUserToken(dwSessionId, &hToken)) hToken = nullptr;
         g_hLogonToken = hToken;
-        LOGWRITE(LOG_INFO, L"Get Logon User Token g_hLogonToken:0x%08x", (unsigned)(UINT_PTR)g_hLogonToken);
+        LOGWRITE(LOG_INFO, L"Get Logon User Token g_hLogonToken:0x%08I64x",
+                 LogHandleValue(g_hLogonToken));
         if (g_hEventLogon == nullptr) LOGWRITE(LOG_ERROR, L"SetEvent() g_hEventLogon == NULL");
         else SetEvent(g_hEventLogon);
         break;

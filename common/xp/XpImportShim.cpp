@@ -4,7 +4,10 @@
 // executable ahead of kernel32's, so the call is resolved at run time instead, with GetTickCount
 // where the system has nothing better.
 // No function-local statics here: their guard would take a winpthreads mutex, which calls this.
+// Only the 32-bit programs run on XP; the 64-bit build links this file empty.
 #include <windows.h>
+
+#if defined(__i386__)
 
 namespace {
 
@@ -25,3 +28,5 @@ extern "C" {
 // The name the import library gives the slot on i686: "__imp_" + "_GetTickCount64@0".
 TickCount64Func g_pfnImpGetTickCount64 __asm__("__imp__GetTickCount64@0") = TickCount64;
 }
+
+#endif   // __i386__

@@ -87,7 +87,7 @@ TEST_F(ZIPCodingTest, LibraryLoadsAndUnloads)
 {
     ZIPCoding zip;
     EXPECT_TRUE(zip.LoadSevenZipFunc());
-    EXPECT_NE(nullptr, GetModuleHandleW(L"7-zip32.dll"));
+    EXPECT_NE(nullptr, GetModuleHandleW(ZIPCoding::SEVENZIP_DLL));
     EXPECT_TRUE(zip.FreeSevenZip());
-    EXPECT_EQ(nullptr, GetModuleHandleW(L"7-zip32.dll"));
+    EXPECT_EQ(nullptr, GetModuleHandleW(ZIPCoding::SEVENZIP_DLL));
 }
