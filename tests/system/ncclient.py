@@ -36,7 +36,7 @@ class StartedClient:
     def __init__(self, prefix, user_folder, language, log_level, *options, timeout=60):
         self.prefix = prefix
         self.process = subprocess.Popen(
-            ["wine", CLIENT, "start", user_folder, str(language), str(log_level), *options],
+            prefix.argv(CLIENT, "start", user_folder, str(language), str(log_level), *options),
             env=_env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, start_new_session=True)
         self.pid = self._read_pid(timeout)

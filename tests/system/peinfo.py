@@ -1,6 +1,13 @@
 """What a Windows program's PE file holds, read with the standard library only: the functions it
-imports (checked before the program is ever loaded) and its resources."""
+imports (checked before the program is ever loaded) and its resources. 32-bit (PE32) and 64-bit
+(PE32+) files alike."""
 import struct
+
+# Optional header magic: (data directories offset, import thunk format, ordinal flag)
+_FORMATS = {
+    0x10B: (96, "<I", 0x80000000),                 # PE32, i686
+    0x20B: (112, "<Q", 0x8000000000000000),        # PE32+, x86_64
+}
 
 
 # System functions that came with Vista or later and that compilers' runtimes are known to pull in.
@@ -36,16 +43,24 @@ def _c_string(data, offset):
     return data[offset:data.index(b"\0", offset)].decode("ascii")
 
 
+def machine_bits(path):
+    """32 or 64: what the program file was built for."""
+    with open(path, "rb") as f:
+        data = f.read()
+    optional, _ = _headers(data, path)
+    return 32 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 64
+
+
 def _headers(data, path):
-    """(optional header offset, sections) of a 32-bit PE image."""
+    """(optional header offset, sections) of a PE image."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     if data[pe:pe + 4] != b"PE\0\0":
         raise ValueError(path + " is not a PE file")
     sections_count, = struct.unpack_from("<H", data, pe + 6)
     optional_size, = struct.unpack_from("<H", data, pe + 20)
     optional = pe + 24
-    if struct.unpack_from("<H", data, optional)[0] != 0x10B:
-        raise ValueError(path + " is not a 32-bit program")
+    if struct.unpack_from("<H", data, optional)[0] not in _FORMATS:
+        raise ValueError(path + " is neither a 32-bit nor a 64-bit program")
     sections = []
     for i in range(sections_count):
         entry = optional + optional_size + 40 * i
@@ -54,15 +69,22 @@ def _headers(data, path):
     return optional, sections
 
 
+def _format(data, optional):
+    return _FORMATS[struct.unpack_from("<H", data, optional)[0]]
+
+
 def _data_directory(data, optional, index):
-    return struct.unpack_from("<I", data, optional + 96 + 8 * index)[0]
+    directories = _format(data, optional)[0]
+    return struct.unpack_from("<I", data, optional + directories + 8 * index)[0]
 
 
 def imports(path):
-    """{dll name in lower case: [function names]} of a 32-bit PE file (ordinals as "#n")."""
+    """{dll name in lower case: [function names]} of a PE file (ordinals as "#n")."""
     with open(path, "rb") as f:
         data = f.read()
     optional, sections = _headers(data, path)
+    _, thunk_format, ordinal_flag = _format(data, optional)
+    thunk_size = struct.calcsize(thunk_format)
     import_rva = _data_directory(data, optional, 1)
     result = {}
     descriptor = _rva_to_offset(sections, import_rva)
@@ -74,14 +96,14 @@ def imports(path):
         names = result.setdefault(dll, [])
         entry = _rva_to_offset(sections, lookup or thunks)
         while True:
-            value, = struct.unpack_from("<I", data, entry)
+            value, = struct.unpack_from(thunk_format, data, entry)
             if value == 0:
                 break
-            if value & 0x80000000:
+            if value & ordinal_flag:
                 names.append("#%d" % (value & 0xFFFF))
             else:
-                names.append(_c_string(data, _rva_to_offset(sections, value) + 2))
-            entry += 4
+                names.append(_c_string(data, _rva_to_offset(sections, value & 0x7FFFFFFF) + 2))
+            entry += thunk_size
         descriptor += 20
     return result
 

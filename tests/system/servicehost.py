@@ -3,7 +3,6 @@ import glob
 import os
 import shutil
 import subprocess
-import time
 
 import winehelp
 
@@ -42,8 +41,7 @@ class ServiceHost:
         for name in TOOLS:
             shutil.copy2(os.path.join(winehelp.BIN_DIR, name), os.path.join(tools, name))
         # Wine ends the service manager with the last ordinary process: keep one alive.
-        self.sleeper = self.prefix.start(r"C:\nolvex-tools\nc_sleeper.exe", "3600")
-        time.sleep(1.0)
+        self.sleeper = self.prefix.start_sleeper(r"C:\nolvex-tools\nc_sleeper.exe", 3600)
 
     def destroy(self):
         self.prefix.kill()

@@ -9,7 +9,6 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import unittest
 import urllib.parse
 import zipfile
@@ -18,7 +17,6 @@ import winehelp
 
 PREFIX = winehelp.Prefix("wineprefix-coding")
 CODETOOL = os.path.join(winehelp.BIN_DIR, "codetool.exe")
-SLEEPER = os.path.join(winehelp.BIN_DIR, "nc_sleeper.exe")
 LOG_KEY = "Lr7QvN2xKp4Tb"
 BASE64_ALPHABET = set("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
 _keeper = None
@@ -29,37 +27,8 @@ def setUpModule():
     PREFIX.create(fresh=False)
     # One process at a time until the prefix is up: two starting together on a cold prefix can
     # hang. The synchronous call boots it; the sleeper then keeps it warm between the calls.
-    run_wine("cmd", "/c", "exit", timeout=300)
-    _keeper = PREFIX.start(SLEEPER, "1800")
-    winehelp.wait_for(_sleeper_running, timeout=60)
-
-
-def run_wine(*args, timeout=120):
-    """Runs a program in the prefix and returns its CompletedProcess. Output goes through files,
-    not pipes: a call that happens to start the prefix's services hands them its standard
-    handles, and a pipe would then stay open long after the program itself has ended."""
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        r = subprocess.run(["wine", *args], env=PREFIX.env, stdin=subprocess.DEVNULL,
-                           stdout=out, stderr=err, timeout=timeout)
-        out.seek(0)
-        err.seek(0)
-        return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
-
-
-def _sleeper_running():
-    """True once the sleeper of this prefix runs (seen in /proc, without starting wine)."""
-    marker = ("WINEPREFIX=" + PREFIX.path).encode()
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                if b"nc_sleeper.exe" not in f.read():
-                    continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                if marker in f.read().split(b"\0"):
-                    return True
-        except OSError:
-            continue
-    return False
+    PREFIX.wine("cmd", "/c", "exit", timeout=300)
+    _keeper = PREFIX.start_sleeper(winehelp.SLEEPER, 1800)
 
 
 def tearDownModule():
@@ -132,7 +101,7 @@ class CodingCase(unittest.TestCase):
         return winehelp.windows_path(unix_path, PREFIX)
 
     def codetool(self, *args, exe=CODETOOL):
-        return run_wine(exe, *args)
+        return PREFIX.wine(exe, *args)
 
     def code(self, direction, code_type, key, data):
         with open(self.path("in.bin"), "wb") as f:

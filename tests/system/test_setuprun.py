@@ -126,10 +126,8 @@ class LauncherFixture(unittest.TestCase):
 
     def start(self, debug="-all", limited=False, env=None):
         """Starts setuprun.exe from the installation folder, as a double click there would."""
-        command = ["wine"]
-        if limited:
-            command += [os.path.join(BIN, "nc_limited_run.exe")]
-        command += ["setuprun.exe"]
+        program = [os.path.join(BIN, "nc_limited_run.exe")] if limited else []
+        command = self.prefix.argv(*program, "setuprun.exe")
         run_env = dict(self.prefix.env, WINEDEBUG=debug)
         run_env.update(env or {})
         self.stderr_file = open(self.stderr_path, "wb")
