@@ -1,5 +1,6 @@
 #include "ServiceRegistration.h"
 #include "Log.h"
+#include "RegistryView.h"
 #include "ScopedHandle.h"
 #include "ServiceGlobals.h"
 
@@ -27,8 +28,8 @@ LONG SetString(HKEY hKey, const wchar_t *pszName, const std::wstring &strValue)
 
 LONG CreateKey(HKEY hRoot, const std::wstring &strPath, ScopedRegKey *pKey)
 {
-    return RegCreateKeyExW(hRoot, strPath.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                           pKey->Receive(), nullptr);
+    return RegCreateKeyExW(hRoot, strPath.c_str(), 0, nullptr, 0,
+                           KEY_READ | KEY_WRITE | RegistryView::PRODUCT_VIEW, nullptr, pKey->Receive(), nullptr);
 }
 }  // namespace
 
@@ -76,7 +77,7 @@ HRESULT ServiceRegistration::RemoveAppId(bool bPerUser)
     const std::wstring astrKeys[] = {ClassesPath(bPerUser, std::wstring(L"AppID\\") + kExeName),
                                      ClassesPath(bPerUser, std::wstring(L"AppID\\") + kAppId)};
     for (const std::wstring &strKey : astrKeys) {
-        LONG lRc = RegDeleteKeyW(hRoot, strKey.c_str());
+        LONG lRc = RegistryView::DeleteKey(hRoot, strKey);
         if (lRc != ERROR_SUCCESS && lRc != ERROR_FILE_NOT_FOUND) {
             LOG_API_ERROR(L"RegDeleteKey", lRc);
             return HRESULT_FROM_WIN32(lRc);
