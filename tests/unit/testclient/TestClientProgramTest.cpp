@@ -1,8 +1,8 @@
 // NolvexConnect.exe as tests and the demo run it: a separate process talking to a pipe server.
+#include "TestFiles.h"
 #include "ChildProcess.h"
 #include "PipeMessage.h"
 #include "ScopedHandle.h"
-#include "TempFolder.h"
 #include "TestPipeServer.h"
 #include "WireText.h"
 #include <gtest/gtest.h>
@@ -110,9 +110,9 @@ TEST_F(TestClientProgram, IdleHoldsTheConnectionWithoutData)
 
 TEST_F(TestClientProgram, FilesCopiesTheSourceFolderIntoTheUserFolder)
 {
-    TempFolder temp(L"program-files");
+    TestFolder temp;
     CreateDirectoryW((temp / L"src").c_str(), nullptr);
-    temp.WriteFile(L"src\\UserSetting.xml", "<x/>");
+    ASSERT_TRUE(WriteBytes(temp / L"src\\UserSetting.xml", "<x/>"));
     EXPECT_EQ(0, Run(L"files \"" + (temp / L"user folder") + L"\" \"" + (temp / L"src") + L"\""));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((temp / L"user folder\\UserSetting.xml").c_str()));
     EXPECT_EQ(3, Run(L"files \"" + (temp / L"user") + L"\" \"" + (temp / L"absent") + L"\""));
