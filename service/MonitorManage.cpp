@@ -119,7 +119,7 @@ long MonitorManage::OnMonitorStart(const std::wstring &strUser, const std::wstri
     }
     LOGWRITE(LOG_INFO, L"Start while Loop");
     WatchEnd end = WatchClient(&process);
-    if (end == WATCH_CLIENT_GONE && MonitorEndArrived(strUser, hThread, bRegistered)) end = WATCH_WOKEN;
+    if (end == WATCH_CLIENT_GONE) end = SettleClientEnd(strUser, hThread, bRegistered);
     long lResult = 0;
     if (end == WATCH_STOPPED) {
         LOGWRITE(LOG_INFO, L"The service stops: the watch of [%s] ends without end handling.", strUser.c_str());
@@ -156,16 +156,20 @@ MonitorManage::WatchEnd MonitorManage::WatchClient(ClientProcess *pProcess)
     }
 }
 
-bool MonitorManage::MonitorEndArrived(const std::wstring &strUser, HANDLE hThread, bool bRegistered)
+MonitorManage::WatchEnd MonitorManage::SettleClientEnd(const std::wstring &strUser, HANDLE hThread,
+                                                        bool bRegistered)
 {
     // A client that ends normally writes MonitorEnd just before it exits; another worker may still
     // be reading it. Its wake-up (or the erased entry, should the wake-up have been taken by some
     // other alertable wait) is awaited a moment before the end is taken as a crash.
     DWORD dwWait = g_hEventControl != nullptr ? WaitForSingleObjectEx(g_hEventControl, kMonitorEndGraceMs, TRUE)
                                               : SleepEx(kMonitorEndGraceMs, TRUE);
+    if (dwWait == WAIT_OBJECT_0) return WATCH_STOPPED;
+    if (dwWait == WAIT_FAILED) LOG_API_ERROR(L"WaitForSingleObjectEx", GetLastError());
     bool bArrived = dwWait == WAIT_IO_COMPLETION || (bRegistered && g_hStartThread.Find(strUser) != hThread);
-    if (bArrived) LOGWRITE(LOG_INFO, L"The MonitorEnd of [%s] came with the end of its client.", strUser.c_str());
-    return bArrived;
+    if (!bArrived) return WATCH_CLIENT_GONE;
+    LOGWRITE(LOG_INFO, L"The MonitorEnd of [%s] came with the end of its client.", strUser.c_str());
+    return WATCH_WOKEN;
 }
 
 bool MonitorManage::ClientStillRuns(ClientProcess *pProcess)

@@ -49,8 +49,9 @@ private:
     long OnRollBackUpdate();
     WatchEnd WatchClient(ClientProcess *pProcess);
     bool ClientStillRuns(ClientProcess *pProcess);
-    // true when a MonitorEnd for the user came with the client's end (it only looked like a crash).
-    bool MonitorEndArrived(const std::wstring &strUser, HANDLE hThread, bool bRegistered);
+    // After the client's end: WATCH_WOKEN when a MonitorEnd for the user came with it (it only
+    // looked like a crash), WATCH_STOPPED on a stop request, else WATCH_CLIENT_GONE.
+    WatchEnd SettleClientEnd(const std::wstring &strUser, HANDLE hThread, bool bRegistered);
     // false when a stop request ended the wait.
     bool WaitForProcessEnd(DWORD dwProcessId);
     long EndHandling(bool bWoken);
