@@ -65,6 +65,13 @@ class StartedClient:
             run(self.prefix, "quit", str(self.pid), exe=self.exe)
         return self.wait(timeout)
 
+    def finish(self):
+        """Ends the client if it still runs (through its quit event) and closes its output."""
+        if self.running():
+            self.quit()
+        self.output()
+        return self.process.returncode
+
     def running(self):
         return self.process.poll() is None
 

@@ -36,7 +36,7 @@ class ClientWatchScenarioTest(ServiceScenario):
     def start_watched(self, *options):
         starts = self.host.count("Start while Loop")
         client = self.host.started_client(FOLDER, 0, 1, *options)
-        self.addCleanup(lambda: client.running() and client.quit())
+        self.addCleanup(client.finish)
         self.assertIsNotNone(client.pid)
         self.assertTrue(self.host.wait_log("Start while Loop", 20, starts + 1), "the watch never began")
         return client
@@ -115,7 +115,7 @@ class StopWithWorkersTest(ServiceScenario):
 
     def test_a_stop_ends_a_watch_and_a_silent_worker_within_five_seconds(self):
         client = self.host.started_client(FOLDER, 0, 0, "--abrupt")
-        self.addCleanup(lambda: client.running() and client.quit())
+        self.addCleanup(client.finish)
         self.assertTrue(self.host.wait_log("Start while Loop", 20))
         workers = self.host.count("ThreadFunc")
         sender = self.host.prefix.start(r"C:\nolvex-tools\nc_svcctl.exe", "pipesend", PIPE, "30000", "LogLevel=1")
@@ -243,7 +243,7 @@ class PipeLoadTest(ServiceScenario):
 
     def test_watching_a_client_for_a_minute_costs_no_processor_time(self):
         client = self.host.started_client(FOLDER, 0, 0)
-        self.addCleanup(lambda: client.running() and client.quit())
+        self.addCleanup(client.finish)
         self.assertTrue(self.host.wait_log("Start while Loop", 20))
         time.sleep(2)
         before = self.host.unix_usage()[2]
