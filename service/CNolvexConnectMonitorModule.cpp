@@ -1,83 +1,54 @@
 #include "CNolvexConnectMonitorModule.h"
+#include "LogonTokenSlot.h"
 #include "Log.h"
 #include "MonitorEnd.h"
 #include "MonitorManage.h"
+#include "PipeInstancePool.h"
 #include "PipeSecurity.h"
-#include "ScopedHandle.h"
+#include "PublishedEvent.h"
 #include "ServiceGlobals.h"
 #include "ServiceRegistration.h"
 #include "ServiceThreads.h"
 #include "WinOSInformation.h"
 #include <objbase.h>
 #include <shellapi.h>
-#include <process.h>
 #include <wtsapi32.h>
 #include <memory>
 #include <string>
 
 namespace {
 const DWORD kTermSrvWaitMs = 60000;
-const DWORD kLogonPollLimitMs = 300000;
-const DWORD kLogonPollStepMs = 1000;
-const DWORD kBusyRetryMs = 1000;
-const DWORD kStopWaitHintMs = 50000;
+const DWORD kLogonEventPeekMs = 100;
+const DWORD kNoSession = 0xFFFFFFFF;
+const DWORD kStopCheckPoint = 2;
+// Instances that refuse a connect one after the other: the pipe itself is broken.
+const int kMaxConnectFailures = 3;
 
 const DWORD kPipeOpenMode = PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED;   // 0x40000001
 const DWORD kPipeMaxInstances = 10;
 const DWORD kPipeBufferBytes = 512;
 const DWORD kPipeDefaultTimeoutMs = 1000;
 
-void CloseAndClear(HANDLE *ph)
-{
-    if (*ph != nullptr) {
-        HANDLE h = *ph;
-        *ph = nullptr;
-        CloseHandle(h);
-    }
-}
-
-HANDLE CreateManualEvent(BOOL bInitialState)
-{
-    return CreateEventW(nullptr, TRUE, bInitialState, nullptr);
-}
-
-// One hand-off at a time: wait for the free flag and take it.
-bool TakeHandOffLock(HANDLE hFree)
-{
-    if (WaitForSingleObject(hFree, INFINITE) != WAIT_OBJECT_0) {
-        LOGWRITE(LOG_ERROR, L"Failed to wait for the exclusive control of the event.");
-    }
-    if (!ResetEvent(hFree)) {
-        LOG_API_ERROR(L"ResetEvent", GetLastError());
-        return false;
-    }
-    return true;
-}
-
-// Starts a worker and publishes its handle in the slot; the worker takes it from there and sets
-// the free flag again. *pbStarted tells whether the thread exists (and owns its argument).
-bool StartWorker(unsigned(__stdcall *pfnWorker)(void *), void *pArg, HANDLE volatile *phSlot, HANDLE hPublished,
-                 bool *pbStarted)
-{
-    HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, pfnWorker, pArg, 0, nullptr));
-    *pbStarted = hThread != nullptr;
-    if (hThread == nullptr) {
-        LOG_API_ERROR(L"CreateThread", GetLastError());
-        return false;
-    }
-    *phSlot = hThread;
-    if (!SetEvent(hPublished)) {
-        LOG_API_ERROR(L"SetEvent", GetLastError());
-        return false;
-    }
-    return true;
-}
-
 // The switch word of a command-line token ("-Service", "/regserver"), or empty text.
 std::wstring SwitchWord(const std::wstring &strToken)
 {
     if (strToken.size() < 2 || (strToken[0] != L'-' && strToken[0] != L'/')) return std::wstring();
     return strToken.substr(1);
+}
+
+void ResetLogonEvent()
+{
+    if (!ResetEvent(g_hEventLogon)) LOG_API_ERROR(L"ResetEvent", GetLastError());
+}
+
+// A connect still pending on the listening instance must be over before its OVERLAPPED goes.
+void EndPendingConnect(ScopedFileHandle *phPipe, OVERLAPPED *pOverlapped)
+{
+    if (!*phPipe) return;
+    if (!CancelIo(phPipe->Get())) LOG_API_ERROR(L"CancelIo", GetLastError());
+    DWORD dwIgnored = 0;
+    GetOverlappedResult(phPipe->Get(), pOverlapped, &dwIgnored, TRUE);
+    phPipe->Reset();
 }
 }  // namespace
 
@@ -109,31 +80,27 @@ bool CNolvexConnectMonitorModule::ParseCommandLine(LPCWSTR lpCmdLine, HRESULT *p
     *pnRetCode = S_OK;
     int iArgs = 0;
     LPWSTR *ppArgs = CommandLineToArgvW(lpCmdLine != nullptr && *lpCmdLine ? lpCmdLine : L"x", &iArgs);
-    if (ppArgs == nullptr) return true;
-    bool bRun = true;
-    for (int i = 0; i < iArgs && bRun; ++i) {
-        std::wstring strWord = SwitchWord(ppArgs[i]);
-        if (strWord.empty()) continue;
-        const wchar_t *psz = strWord.c_str();
-        if (lstrcmpiW(psz, L"UnregServer") == 0) {
-            *pnRetCode = ServiceRegistration::Unregister(false);
-            bRun = false;
-        } else if (lstrcmpiW(psz, L"RegServer") == 0) {
-            *pnRetCode = ServiceRegistration::Register(false, false);
-            bRun = false;
-        } else if (lstrcmpiW(psz, L"UnregServerPerUser") == 0) {
-            *pnRetCode = ServiceRegistration::Unregister(true);
-            bRun = false;
-        } else if (lstrcmpiW(psz, L"RegServerPerUser") == 0) {
-            *pnRetCode = ServiceRegistration::Register(true, false);
-            bRun = false;
-        } else if (lstrcmpiW(psz, L"Service") == 0) {
-            *pnRetCode = ServiceRegistration::Register(false, true);
-            bRun = false;
-        }
+    if (ppArgs == nullptr) {
+        LOG_API_ERROR(L"CommandLineToArgvW", GetLastError());
+        return true;
     }
-    LocalFree(ppArgs);
-    return bRun;
+    ScopedLocal argsBlock(reinterpret_cast<HLOCAL>(ppArgs));
+    for (int i = 0; i < iArgs; ++i) {
+        std::wstring strWord = SwitchWord(ppArgs[i]);
+        if (!strWord.empty() && RunSwitch(strWord.c_str(), pnRetCode)) return false;
+    }
+    return true;
+}
+
+bool CNolvexConnectMonitorModule::RunSwitch(const wchar_t *psz, HRESULT *pnRetCode)
+{
+    if (lstrcmpiW(psz, L"UnregServer") == 0) *pnRetCode = ServiceRegistration::Unregister(false);
+    else if (lstrcmpiW(psz, L"RegServer") == 0) *pnRetCode = ServiceRegistration::Register(false, false);
+    else if (lstrcmpiW(psz, L"UnregServerPerUser") == 0) *pnRetCode = ServiceRegistration::Unregister(true);
+    else if (lstrcmpiW(psz, L"RegServerPerUser") == 0) *pnRetCode = ServiceRegistration::Register(true, false);
+    else if (lstrcmpiW(psz, L"Service") == 0) *pnRetCode = ServiceRegistration::Register(false, true);
+    else return false;
+    return true;
 }
 
 int CNolvexConnectMonitorModule::Start(int nShowCmd)
@@ -154,18 +121,19 @@ void WINAPI CNolvexConnectMonitorModule::ServiceMain(DWORD, LPWSTR *)
 
 void CNolvexConnectMonitorModule::ServiceMainBody()
 {
+    g_statusReport.Reset();
     g_hServiceStatus = RegisterServiceCtrlHandlerW(m_szServiceName, Handler);
     if (g_hServiceStatus == nullptr) {
         LogEvent(L"Handler not installed");
         return;
     }
-    ReportStatus(SERVICE_START_PENDING, 1, 0);
+    g_statusReport.Report(SERVICE_START_PENDING, 1, 0);
     HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (FAILED(hr)) LOG_API_ERROR(L"CoInitializeEx", hr);
     Run(m_nShowCmd);
     if (SUCCEEDED(hr)) CoUninitialize();
     LogEvent(L"Service stopped");
-    ReportStatus(SERVICE_STOPPED, 1, 0);
+    g_statusReport.Report(SERVICE_STOPPED, 1, 0);
 }
 
 void WINAPI CNolvexConnectMonitorModule::Handler(DWORD dwControl)
@@ -178,21 +146,7 @@ void WINAPI CNolvexConnectMonitorModule::Handler(DWORD dwControl)
 
 void CNolvexConnectMonitorModule::OnStop()
 {
-    ReportStatus(SERVICE_STOP_PENDING, 0, 0);
-}
-
-void CNolvexConnectMonitorModule::ReportStatus(DWORD dwState, DWORD dwCheckPoint, DWORD dwWaitHint)
-{
-    g_serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    g_serviceStatus.dwControlsAccepted = 0x85;
-    g_serviceStatus.dwWin32ExitCode = 0;
-    g_serviceStatus.dwServiceSpecificExitCode = 0;
-    g_serviceStatus.dwCurrentState = dwState;
-    g_serviceStatus.dwCheckPoint = dwCheckPoint;
-    g_serviceStatus.dwWaitHint = dwWaitHint;
-    if (g_hServiceStatus != nullptr && !SetServiceStatus(g_hServiceStatus, &g_serviceStatus)) {
-        LOG_API_ERROR(L"SetServiceStatus", GetLastError());
-    }
+    g_statusReport.Report(SERVICE_STOP_PENDING, 0, 0);
 }
 
 void CNolvexConnectMonitorModule::LogEvent(const wchar_t *pszText)
@@ -207,119 +161,89 @@ void CNolvexConnectMonitorModule::LogEvent(const wchar_t *pszText)
 DWORD WINAPI CNolvexConnectMonitorModule::HandlerEx(DWORD dwControl, DWORD dwEventType, LPVOID lpEventData,
                                                     LPVOID lpContext)
 {
-    g_serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    g_serviceStatus.dwControlsAccepted = 0x85;
-    g_serviceStatus.dwWin32ExitCode = 0;
-    g_serviceStatus.dwServiceSpecificExitCode = 0;
     switch (dwControl) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
-        g_serviceStatus.dwCurrentState = SERVICE_STOP_PENDING;
-        g_serviceStatus.dwCheckPoint = 0;
-        g_serviceStatus.dwWaitHint = kStopWaitHintMs;
-        if (g_hServiceStatus != nullptr) SetServiceStatus(g_hServiceStatus, &g_serviceStatus);
+        g_statusReport.Report(SERVICE_STOP_PENDING, 0, STOP_WAIT_HINT_MS);
         if (g_hEventControl == nullptr) LOGWRITE(LOG_ERROR, L"SetEvent() g_hEventControl == NULL");
-        else SetEvent(g_hEventControl);
-        break;
+        else if (!SetEvent(g_hEventControl)) LOG_API_ERROR(L"SetEvent", GetLastError());
+        return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
-        if (g_hServiceStatus != nullptr) SetServiceStatus(g_hServiceStatus, &g_serviceStatus);
-        break;
-    case SERVICE_CONTROL_SESSIONCHANGE: {
-        LOGWRITE(LOG_INFO, L"Catch Session Change Event EventType=%ld", (long)dwEventType);
-        if (dwEventType != WTS_SESSION_LOGON || lpEventData == nullptr) break;
-        DWORD dwSessionId = static_cast<WTSSESSION_NOTIFICATION *>(lpEventData)->dwSessionId;
-        LOGWRITE(LOG_INFO, L"Catch LogOn Event SessionID=%ld", (long)dwSessionId);
-        if (g_hLogonToken != nullptr) {
-            LOGWRITE(LOG_INFO, L"Discard the last token.");
-            CloseAndClear(&g_hLogonToken);
-        }
-        HANDLE hToken = nullptr;
-        if (!WTSQueryUserToken(dwSessionId, &hToken)) hToken = nullptr;
-        g_hLogonToken = hToken;
-        LOGWRITE(LOG_INFO, L"Get Logon User Token g_hLogonToken:0x%08I64x",
-                 LogHandleValue(g_hLogonToken));
-        if (g_hEventLogon == nullptr) LOGWRITE(LOG_ERROR, L"SetEvent() g_hEventLogon == NULL");
-        else SetEvent(g_hEventLogon);
-        break;
-    }
+        g_statusReport.ReportCurrent();
+        return NO_ERROR;
+    case SERVICE_CONTROL_SESSIONCHANGE:
+        OnSessionChange(dwEventType, lpEventData);
+        return NO_ERROR;
     default:
-        break;
+        return ERROR_CALL_NOT_IMPLEMENTED;
     }
-    return 0;
+}
+
+void CNolvexConnectMonitorModule::OnSessionChange(DWORD dwEventType, LPVOID lpEventData)
+{
+    LOGWRITE(LOG_INFO, L"Catch Session Change Event EventType=%ld", (long)dwEventType);
+    if (dwEventType != WTS_SESSION_LOGON || lpEventData == nullptr) return;
+    DWORD dwSessionId = static_cast<WTSSESSION_NOTIFICATION *>(lpEventData)->dwSessionId;
+    LOGWRITE(LOG_INFO, L"Catch LogOn Event SessionID=%ld", (long)dwSessionId);
+    if (g_hLogonToken.Discard()) LOGWRITE(LOG_INFO, L"Discard the last token.");
+    HANDLE hToken = nullptr;
+    if (!WTSQueryUserToken(dwSessionId, &hToken)) hToken = nullptr;
+    g_hLogonToken.Store(hToken);
+    LOGWRITE(LOG_INFO, L"Get Logon User Token g_hLogonToken:0x%08I64x", LogHandleValue(hToken));
+    if (g_hEventLogon == nullptr) LOGWRITE(LOG_ERROR, L"SetEvent() g_hEventLogon == NULL");
+    else if (!SetEvent(g_hEventLogon)) LOG_API_ERROR(L"SetEvent", GetLastError());
 }
 
 int CNolvexConnectMonitorModule::Run(int nShowCmd)
 {
-    bool bReportStopped = false;
     {
         LOG_SCOPE();
-        bReportStopped = RunSteps();
+        RunSteps();
     }
     // Stopped is reported last: from then on the service manager may end the process at once.
-    if (bReportStopped) ReportStatus(SERVICE_STOPPED, 1, 0);
-    return 0;
+    g_statusReport.Report(SERVICE_STOPPED, 1, 0);
+    return static_cast<int>(g_statusReport.GetExitCode());
 }
 
-bool CNolvexConnectMonitorModule::RunSteps()
+void CNolvexConnectMonitorModule::RunSteps()
 {
     g_hServiceStatus = RegisterServiceCtrlHandlerExW(m_szServiceName, s_pfnHandlerEx, nullptr);
     if (g_hServiceStatus == nullptr) {
         LOG_API_ERROR(L"RegisterServiceCtrlHandlerEx", GetLastError());
-        return false;
+        return;
     }
-    ReportStatus(SERVICE_START_PENDING, 1, 0);
+    g_statusReport.Report(SERVICE_START_PENDING, 1, 0);
 
     PipeSecurity security;
-    if (!security.Build()) return false;
-    HANDLE hEventConnect = nullptr;
-    if (!CreateLoopEvents(&hEventConnect)) return false;
-    ReportStatus(SERVICE_RUNNING, 1, 0);
-
-    bool bReportStopped = true;
-    if (CreateHandOffEvents()) {
-        WaitForTerminalServices();
-        StartProxyRestor();
-        LOGWRITE(LOG_INFO, L"Start for Loop");
-        bReportStopped = PipeLoop(hEventConnect, security.GetAttributes());
+    if (!security.Build()) {
+        g_statusReport.SetExitCode(NC_EXIT_PIPE_SECURITY);
+        return;
     }
-    CloseRunEvents(hEventConnect, INVALID_HANDLE_VALUE);
-    return bReportStopped;
+    // Owners in the order of their creation: they close in reverse, after the workers have ended.
+    ScopedHandle hEventConnect(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!hEventConnect) LOG_API_ERROR(L"CreateEvent", GetLastError());
+    PublishedEvent eventControl(&g_hEventControl);
+    PublishedEvent eventLogon(&g_hEventLogon);
+    if (!hEventConnect || !eventControl.Create() || !eventLogon.Create() || !g_pipeInstances.Open()) {
+        g_statusReport.SetExitCode(NC_EXIT_LOOP_EVENTS);
+        return;
+    }
+    g_statusReport.Report(SERVICE_RUNNING, 1, 0);
+
+    WaitForTerminalServices();
+    StartProxyRestor();
+    LOGWRITE(LOG_INFO, L"Start for Loop");
+    PipeLoop(hEventConnect.Get(), security.GetAttributes());
+    // Whatever ended the loop, every worker's wait ends now.
+    if (!SetEvent(g_hEventControl)) LOG_API_ERROR(L"SetEvent", GetLastError());
+    StopWorkers();
 }
 
-bool CNolvexConnectMonitorModule::CreateLoopEvents(HANDLE *phEventConnect)
+void CNolvexConnectMonitorModule::StopWorkers()
 {
-    *phEventConnect = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (*phEventConnect == nullptr) {
-        LOG_API_ERROR(L"CreateEvent", GetLastError());
-        return false;
-    }
-    g_hEventControl = CreateManualEvent(FALSE);
-    g_hEventLogon = g_hEventControl != nullptr ? CreateManualEvent(FALSE) : nullptr;
-    if (g_hEventControl == nullptr || g_hEventLogon == nullptr) {
-        LOG_API_ERROR(L"CreateEvent", GetLastError());
-        CloseAndClear(phEventConnect);
-        CloseAndClear(&g_hEventControl);
-        CloseAndClear(&g_hEventLogon);
-        return false;
-    }
-    return true;
-}
-
-bool CNolvexConnectMonitorModule::CreateHandOffEvents()
-{
-    struct { HANDLE *ph; BOOL bSet; } aEvents[] = {{&g_hExcCliantThread, TRUE},
-                                                   {&g_hExcCliantThreadHandle, FALSE},
-                                                   {&g_hExcLogonThread, TRUE},
-                                                   {&g_hExcLogonThreadHandle, FALSE}};
-    for (auto &ev : aEvents) {
-        if (*ev.ph != nullptr) continue;
-        *ev.ph = CreateManualEvent(ev.bSet);
-        if (*ev.ph == nullptr) {
-            LOG_API_ERROR(L"CreateEvent", GetLastError());
-            return false;
-        }
-    }
-    return true;
+    g_statusReport.Report(SERVICE_STOP_PENDING, kStopCheckPoint, STOP_WAIT_HINT_MS);
+    if (m_workers.WaitAll(WORKER_STOP_WAIT_MS) != 0) g_statusReport.SetExitCode(NC_EXIT_WORKERS_RUNNING);
+    g_pipeInstances.Close();
 }
 
 void CNolvexConnectMonitorModule::WaitForTerminalServices()
@@ -329,7 +253,8 @@ void CNolvexConnectMonitorModule::WaitForTerminalServices()
         LOGWRITE(LOG_WARN, L"TermSrvReadyEvent is NULL");
         return;
     }
-    if (WaitForSingleObject(hReady.Get(), kTermSrvWaitMs) != WAIT_OBJECT_0) {
+    HANDLE ahWait[2] = {hReady.Get(), g_hEventControl};
+    if (WaitForMultipleObjects(2, ahWait, FALSE, kTermSrvWaitMs) != WAIT_OBJECT_0) {
         LOGWRITE(LOG_WARN, L"Failed to wait for the TermSrvReadyEvent.");
     }
 }
@@ -349,125 +274,145 @@ HANDLE CNolvexConnectMonitorModule::CreatePipeInstance(SECURITY_ATTRIBUTES *pSec
     return hPipe;
 }
 
-int CNolvexConnectMonitorModule::WaitWhileInstancesBusy()
+ScopedFileHandle CNolvexConnectMonitorModule::NextInstance(SECURITY_ATTRIBUTES *pSecurity, DWORD *pdwRejectRemote,
+                                                           bool *pbBusy)
 {
-    HANDLE ahWait[2] = {g_hEventControl, g_hEventLogon};
-    DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, kBusyRetryMs);
-    if (dwWait == WAIT_OBJECT_0) return 1;
-    if (dwWait == WAIT_OBJECT_0 + 1) return 2;
-    if (dwWait == WAIT_FAILED) {
-        LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
-        return 1;
-    }
-    return 0;
+    *pbBusy = false;
+    ScopedFileHandle hPipe = g_pipeInstances.Take();
+    if (hPipe) return hPipe;
+    hPipe.Reset(CreatePipeInstance(pSecurity, pdwRejectRemote));
+    if (hPipe) return hPipe;
+    DWORD dwErr = GetLastError();
+    *pbBusy = dwErr == ERROR_PIPE_BUSY;
+    if (!*pbBusy) LOG_API_ERROR(L"CreateNamedPipe", dwErr);
+    return hPipe;
 }
 
-bool CNolvexConnectMonitorModule::HandOffClient(HANDLE *phPipe)
+bool CNolvexConnectMonitorModule::ListenOn(HANDLE hPipe, OVERLAPPED *pOverlapped)
 {
-    if (!TakeHandOffLock(g_hExcCliantThread)) return false;
-    ClientPipeData *pData =
-        static_cast<ClientPipeData *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ClientPipeData)));
-    if (pData == nullptr) {
+    if (ConnectNamedPipe(hPipe, pOverlapped)) return true;
+    DWORD dwConnect = GetLastError();
+    if (dwConnect == ERROR_IO_PENDING) return true;
+    // A client that came before the connect call (and may have written and gone already) is
+    // connected too, but the overlapped call does not signal the event for it.
+    if (dwConnect == ERROR_PIPE_CONNECTED || dwConnect == ERROR_NO_DATA) {
+        if (!SetEvent(pOverlapped->hEvent)) LOG_API_ERROR(L"SetEvent", GetLastError());
+        return true;
+    }
+    LOG_API_ERROR(L"ConnectNamedPipe", dwConnect);
+    return false;
+}
+
+int CNolvexConnectMonitorModule::WaitForFreeInstance()
+{
+    HANDLE ahWait[3] = {g_pipeInstances.FreedEvent(), g_hEventControl, g_hEventLogon};
+    DWORD dwWait = WaitForMultipleObjects(3, ahWait, FALSE, INFINITE);
+    if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_OBJECT_0 + 1 || dwWait == WAIT_OBJECT_0 + 2) {
+        return static_cast<int>(dwWait - WAIT_OBJECT_0);
+    }
+    LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
+    return 3;
+}
+
+bool CNolvexConnectMonitorModule::HandOffClient(ScopedFileHandle *phPipe)
+{
+    std::unique_ptr<ClientPipeData> pData(new (std::nothrow) ClientPipeData());
+    if (!pData) {
         LOG_API_ERROR(L"HeapAlloc", ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    pData->hPipe = *phPipe;
-    bool bStarted = false;
-    bool bResult = StartWorker(ThreadFunc, pData, &g_hThread, g_hExcCliantThreadHandle, &bStarted);
-    if (bStarted) *phPipe = INVALID_HANDLE_VALUE;   // the instance belongs to the worker now
-    else HeapFree(GetProcessHeap(), 0, pData);
-    return bResult;
+    pData->hPipe = std::move(*phPipe);
+    ScopedHandle *phOwn = &pData->hOwnThread;
+    if (!m_workers.Start(L"client", ThreadFunc, pData.get(), phOwn)) return false;
+    pData.release();   // the worker owns its record now
+    return true;
 }
 
 bool CNolvexConnectMonitorModule::HandOffLogon()
 {
-    if (!TakeHandOffLock(g_hExcLogonThread)) return false;
-    bool bStarted = false;
-    return StartWorker(ThreadLogOn, g_hLogonToken, &g_hLogonThread, g_hExcLogonThreadHandle, &bStarted);
+    std::unique_ptr<LogonWorkerData> pData(new (std::nothrow) LogonWorkerData());
+    if (!pData) {
+        LOG_API_ERROR(L"HeapAlloc", ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    pData->hToken = g_hLogonToken.Duplicate();
+    ScopedHandle *phOwn = &pData->hOwnThread;
+    if (!m_workers.Start(L"logon", ThreadLogOn, pData.get(), phOwn)) return false;
+    pData.release();
+    return true;
 }
 
-bool CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity)
+void CNolvexConnectMonitorModule::PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity)
 {
     DWORD dwRejectRemote = PipeSecurity::RejectRemoteFlag();
     bool bBusyLogged = false;
+    int iConnectFailures = 0;
+    OVERLAPPED ov = {};
+    ScopedFileHandle hListening;   // declared after ov: it goes first
     for (;;) {
-        HANDLE hPipe = CreatePipeInstance(pSecurity, &dwRejectRemote);
-        if (hPipe == INVALID_HANDLE_VALUE) {
-            DWORD dwErr = GetLastError();
-            if (dwErr != ERROR_PIPE_BUSY) {
-                LOG_API_ERROR(L"CreateNamedPipe", dwErr);
+        m_workers.Reap();
+        if (!hListening) {
+            bool bBusy = false;
+            hListening = NextInstance(pSecurity, &dwRejectRemote, &bBusy);
+            if (!hListening && !bBusy) {
+                g_statusReport.SetExitCode(NC_EXIT_PIPE_INSTANCE);
                 break;
             }
-            // Every instance is held by a worker: wait for one to be released instead of ending.
-            if (!bBusyLogged) LOGWRITE(LOG_WARN, L"All pipe instances are busy; waiting for a free one.");
-            bBusyLogged = true;
-            int iBusy = WaitWhileInstancesBusy();
-            if (iBusy == 1) break;
-            if (iBusy == 2) {
-                if (!ResetEvent(g_hEventLogon)) LOG_API_ERROR(L"ResetEvent", GetLastError());
-                if (!HandOffLogon()) break;
+            if (!hListening) {
+                // Every instance is held by a worker: the first one given back wakes the loop.
+                if (!bBusyLogged) LOGWRITE(LOG_WARN, L"All pipe instances are busy; waiting for a free one.");
+                bBusyLogged = true;
+                int iWake = WaitForFreeInstance();
+                if (iWake == 1) break;
+                if (iWake == 3) {
+                    g_statusReport.SetExitCode(NC_EXIT_LOOP_WAIT);
+                    break;
+                }
+                if (iWake == 2) {
+                    ResetLogonEvent();
+                    if (!HandOffLogon()) {
+                        g_statusReport.SetExitCode(NC_EXIT_WORKER_START);
+                        break;
+                    }
+                }
+                continue;
             }
-            continue;
-        }
-        bBusyLogged = false;
-        OVERLAPPED ov = {};
-        ov.hEvent = hEventConnect;
-        if (!ConnectNamedPipe(hPipe, &ov)) {
-            // A client that came before the connect call (and may have written and gone already)
-            // is connected too, but the overlapped call does not signal the event for it.
-            DWORD dwConnect = GetLastError();
-            if (dwConnect == ERROR_PIPE_CONNECTED || dwConnect == ERROR_NO_DATA) SetEvent(hEventConnect);
+            bBusyLogged = false;
+            ov = OVERLAPPED();
+            ov.hEvent = hEventConnect;
+            if (!ListenOn(hListening.Get(), &ov)) {
+                hListening.Reset();
+                if (++iConnectFailures < kMaxConnectFailures) continue;
+                g_statusReport.SetExitCode(NC_EXIT_PIPE_INSTANCE);
+                break;
+            }
+            iConnectFailures = 0;
         }
         HANDLE ahWait[3] = {hEventConnect, g_hEventControl, g_hEventLogon};
         DWORD dwEventNo = WaitForMultipleObjects(3, ahWait, FALSE, INFINITE);
         if (dwEventNo == WAIT_OBJECT_0) {
-            if (!HandOffClient(&hPipe)) {
-                CloseRunEvents(nullptr, hPipe);
-                break;
-            }
-            continue;
-        }
-        if (dwEventNo == WAIT_OBJECT_0 + 1) {
-            CloseRunEvents(nullptr, hPipe);
+            if (HandOffClient(&hListening)) continue;
+            g_statusReport.SetExitCode(NC_EXIT_WORKER_START);
             break;
         }
+        if (dwEventNo == WAIT_OBJECT_0 + 1) break;
         if (dwEventNo == WAIT_OBJECT_0 + 2) {
-            if (!ResetEvent(g_hEventLogon)) LOG_API_ERROR(L"ResetEvent", GetLastError());
-            CloseRunEvents(nullptr, hPipe);
-            if (!HandOffLogon()) break;
-            continue;
+            // The listening instance keeps listening: a logon never takes the pipe away.
+            ResetLogonEvent();
+            if (HandOffLogon()) continue;
+            g_statusReport.SetExitCode(NC_EXIT_WORKER_START);
+            break;
         }
-        CloseRunEvents(nullptr, hPipe);
         if (dwEventNo == WAIT_FAILED) {
             LOGWRITE(LOG_ERROR, L"dwEventNo Error");
             LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
+            g_statusReport.SetExitCode(NC_EXIT_LOOP_WAIT);
             break;
         }
         LOGWRITE(LOG_INFO, L"End for Loop");
-        return false;
+        break;
     }
-    return true;
-}
-
-void CNolvexConnectMonitorModule::CloseRunEvents(HANDLE hEventConnect, HANDLE hPipe)
-{
-    // With a pipe only: release that waiting instance. With the connect event: the end of Run.
-    if (hPipe != INVALID_HANDLE_VALUE && hPipe != nullptr) {
-        // An instance still waiting for its client has nothing to disconnect.
-        if (!DisconnectNamedPipe(hPipe) && GetLastError() != ERROR_PIPE_NOT_CONNECTED &&
-            GetLastError() != ERROR_PIPE_LISTENING) {
-            LOG_API_ERROR(L"DisconnectNamedPipe", GetLastError());
-        }
-        if (!CloseHandle(hPipe)) LOG_API_ERROR(L"CloseHandle", GetLastError());
-    }
-    if (hEventConnect == nullptr) return;
-    CloseHandle(hEventConnect);
-    CloseAndClear(&g_hEventControl);
-    CloseAndClear(&g_hEventLogon);
-    CloseAndClear(&g_hExcCliantThread);
-    CloseAndClear(&g_hExcCliantThreadHandle);
-    CloseAndClear(&g_hExcLogonThread);
-    CloseAndClear(&g_hExcLogonThreadHandle);
+    EndPendingConnect(&hListening, &ov);
 }
 
 void CNolvexConnectMonitorModule::StartProxyRestor()
@@ -480,29 +425,26 @@ void CNolvexConnectMonitorModule::StartProxyRestor()
         LOGWRITE(LOG_ERROR, L"Failed to generate a MonitorManage class");
         return;
     }
-    for (DWORD dwElapsed = 0; dwElapsed <= kLogonPollLimitMs; dwElapsed += kLogonPollStepMs) {
+    for (DWORD dwElapsed = 0; dwElapsed <= LOGON_POLL_LIMIT_MS; dwElapsed += LOGON_POLL_STEP_MS) {
         LOGWRITE(LOG_INFO, L"Total waiting time logon is %ld ms.", (long)dwElapsed);
         if (!pManage->GetAccessUserNameLogLvlDbg().empty()) {
-            if (g_hEventLogon != nullptr && WaitForSingleObject(g_hEventLogon, 100) == WAIT_OBJECT_0) {
+            if (g_hEventLogon != nullptr && WaitForSingleObject(g_hEventLogon, kLogonEventPeekMs) == WAIT_OBJECT_0) {
                 LOGWRITE(LOG_INFO, L"Because the logon event can be obtained, it will not do anything.");
                 return;
             }
-            HANDLE hToken = GetUserToken();
-            if (hToken != nullptr) {
-                ProxyRestorFunc(hToken);
-                CloseHandle(hToken);
-            } else {
-                LOGWRITE(LOG_ERROR, L"Can not get user token.");
-            }
+            ScopedHandle hToken(GetUserToken());
+            if (hToken) ProxyRestorFunc(hToken.Get());
+            else LOGWRITE(LOG_ERROR, L"Can not get user token.");
             return;
         }
         // The pause also ends on a stop request, so that stopping does not wait for the poll.
         DWORD dwWait = WAIT_TIMEOUT;
         if (hTimer) {
             HANDLE ahWait[2] = {hTimer.Get(), g_hEventControl};
-            dwWait = WaitForMultipleObjects(g_hEventControl != nullptr ? 2 : 1, ahWait, FALSE, kLogonPollStepMs);
+            dwWait = WaitForMultipleObjects(g_hEventControl != nullptr ? 2 : 1, ahWait, FALSE,
+                                            g_serviceTiming.dwLogonPollPauseMs);
         } else {
-            Sleep(kLogonPollStepMs);
+            Sleep(g_serviceTiming.dwLogonPollPauseMs);
         }
         if (dwWait == WAIT_OBJECT_0 + 1) {
             LOGWRITE(LOG_INFO, L"Stop requested while waiting for a logon.");
@@ -516,7 +458,7 @@ HANDLE CNolvexConnectMonitorModule::GetUserToken()
 {
     LOG_SCOPE();
     DWORD dwSessionId = WTSGetActiveConsoleSessionId();
-    if (dwSessionId == 0xFFFFFFFF) {
+    if (dwSessionId == kNoSession) {
         LOGWRITE(LOG_ERROR, L"Can not get the session id.");
         return nullptr;
     }

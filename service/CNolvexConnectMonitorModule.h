@@ -3,8 +3,12 @@
 // start-up proxy restore. Takes the place of the framework's service module and keeps its names.
 //
 // Threads: the dispatcher thread runs Handler/HandlerEx; the service main thread runs Run with
-// the start-up check and the pipe loop; client and logon workers are started by Run (see
-// ServiceThreads.h). There is one module per process (s_pModule), created by wWinMain.
+// the start-up check and the pipe loop; client and logon workers are started by Run through its
+// WorkerTable, which the stop path waits on (see ServiceThreads.h). There is one module per
+// process (s_pModule), created by wWinMain.
+#include "ScopedHandle.h"
+#include "ServiceStatusReport.h"
+#include "WorkerTable.h"
 #include <windows.h>
 
 class CNolvexConnectMonitorModule {
@@ -18,9 +22,10 @@ public:
     int WinMain(HINSTANCE hInstance, LPWSTR lpCmdLine, int nShowCmd);
     // Starts the service control dispatcher; returns the error code when it cannot start.
     int Start(int nShowCmd);
-    // The main loop; returns its result to the service main.
+    // The main loop; returns the service-specific exit code (0 when nothing failed).
     int Run(int nShowCmd);
 
+    // Answers the controls it handles with NO_ERROR and every other with ERROR_CALL_NOT_IMPLEMENTED.
     static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, LPVOID lpEventData, LPVOID lpContext);
 
     // The control handler that Run registers: HandlerEx, and the product never changes it. It is
@@ -33,34 +38,44 @@ public:
     HANDLE GetUserToken();
     bool ProxyRestorFunc(HANDLE hToken);
 
+    // The start-up logon check: one poll a second for five minutes (301 polls).
+    static constexpr DWORD LOGON_POLL_STEP_MS = 1000;
+    static constexpr DWORD LOGON_POLL_LIMIT_MS = 300000;
+    // The stop path waits this long for the workers, well inside the stop wait hint.
+    static constexpr DWORD STOP_WAIT_HINT_MS = 50000;
+    static constexpr DWORD WORKER_STOP_WAIT_MS = 30000;
+
 private:
     static void WINAPI ServiceMain(DWORD dwArgc, LPWSTR *lpszArgv);
     static void WINAPI Handler(DWORD dwControl);
+    static void OnSessionChange(DWORD dwEventType, LPVOID lpEventData);
 
     // Command line: true when no registration switch was given (run as the service).
     bool ParseCommandLine(LPCWSTR lpCmdLine, HRESULT *pnRetCode);
+    bool RunSwitch(const wchar_t *pszSwitch, HRESULT *pnRetCode);
     void ServiceMainBody();
     void OnStop();
-    void ReportStatus(DWORD dwState, DWORD dwCheckPoint, DWORD dwWaitHint);
     void LogEvent(const wchar_t *pszText);
 
-    // Run's steps.
-    bool CreateLoopEvents(HANDLE *phEventConnect);
-    bool CreateHandOffEvents();
+    // Run's steps. Each failing step leaves its exit code in g_statusReport.
+    void RunSteps();
     void WaitForTerminalServices();
-    // Both return whether the end of Run reports stopped.
-    bool RunSteps();
-    bool PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity);
+    void PipeLoop(HANDLE hEventConnect, SECURITY_ATTRIBUTES *pSecurity);
+    // A pooled instance, else a new one; empty when none can be had (*pbBusy: all ten exist).
+    ScopedFileHandle NextInstance(SECURITY_ATTRIBUTES *pSecurity, DWORD *pdwRejectRemote, bool *pbBusy);
     HANDLE CreatePipeInstance(SECURITY_ATTRIBUTES *pSecurity, DWORD *pdwRejectRemote);
-    // All instances busy: waits a moment (stop and logon end the wait). 0 retry, 1 stop, 2 logon.
-    int WaitWhileInstancesBusy();
-    bool HandOffClient(HANDLE *phPipe);
+    // Starts the overlapped connect; false (instance dropped) when the instance refuses it.
+    bool ListenOn(HANDLE hPipe, OVERLAPPED *pOverlapped);
+    // Every instance busy: waits for a freed one, stop or logon. 0 freed, 1 stop, 2 logon, 3 failure.
+    int WaitForFreeInstance();
+    bool HandOffClient(ScopedFileHandle *phPipe);
     bool HandOffLogon();
-    void CloseRunEvents(HANDLE hEventConnect, HANDLE hPipe);
+    void StopWorkers();
 
     static CNolvexConnectMonitorModule *s_pModule;
 
     wchar_t m_szServiceName[256];
     HINSTANCE m_hInstance;
     int m_nShowCmd;
+    WorkerTable m_workers;   // service main thread only
 };

@@ -1,4 +1,5 @@
 #include "MonitorManage.h"
+#include "ClientProcess.h"
 #include "Log.h"
 #include "MessageIds.h"
 #include "MonitorEnd.h"
@@ -6,6 +7,8 @@
 #include "MonitorUpdate.h"
 #include "MonitorView.h"
 #include "PipeMessageFields.h"
+#include "PipeSender.h"
+#include "ServiceGlobals.h"
 #include "ScopedHandle.h"
 #include "StartThreadTable.h"
 #include <wtsapi32.h>
@@ -16,6 +19,7 @@ volatile LONG g_iLogLevel = 0;
 namespace {
 const DWORD kErrorIconStyle = 16;   // MB_ICONERROR
 const DWORD kUpdateCheckPauseMs = 1000;
+const DWORD kMonitorEndGraceMs = 750;
 
 int QueueWake(HANDLE hThread)
 {
@@ -29,7 +33,7 @@ void ApplyLogLevel(long lLevel)
 }
 }  // namespace
 
-MonitorManage::MonitorManage() {}
+MonitorManage::MonitorManage() : m_pSender(nullptr) {}
 
 MonitorManage::~MonitorManage() {}
 
@@ -56,8 +60,16 @@ long MonitorManage::Init()
 
 long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThread)
 {
+    PipeSender unknown;
+    return MessageAnalysis(strMessage, hThread, unknown);
+}
+
+long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThread, const PipeSender &sender)
+{
     LOG_SCOPE();
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Message is [%s]", strMessage.c_str());
+    m_pSender = &sender;
+    sender.Log();
     long lResult = -1;
     std::wstring strUser = GetAccessUserName();
     PipeMessageFields fields(strMessage);
@@ -69,6 +81,7 @@ long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThre
     else if (strKeyword == L"RollBackUpdate") lResult = OnRollBackUpdate();
     else LOGWRITE(LOG_WARN, L"Unknown message keyword [%s]", strKeyword.c_str());
     LOGWRITE(LOG_INFO, L"[OutputInfo] MessageAnalysis return %ld", lResult);
+    m_pSender = nullptr;
     return lResult;
 }
 
@@ -83,43 +96,88 @@ long MonitorManage::OnLogLevel(const std::wstring &strFields)
 
 long MonitorManage::OnMonitorStart(const std::wstring &strUser, const std::wstring &strFields, HANDLE hThread)
 {
-    if (!g_hStartThread.InsertIfAbsent(strUser, hThread)) {
-        LOGWRITE(LOG_INFO, L"A watch of [%s] is registered already; its handle is kept.", strUser.c_str());
-    }
     PipeMessageFields::Cursor cursor(strFields);
-    InterlockedExchange(&g_dwProcessID, cursor.NextNumber());
+    DWORD dwProcessId = static_cast<DWORD>(cursor.NextNumber());
+    InterlockedExchange(&g_dwProcessID, static_cast<LONG>(dwProcessId));
     m_strUserFolderPath = cursor.NextField();
     m_strLanguage = cursor.NextField();
     InterlockedExchange(&g_iLogLevel, cursor.LastNumber());
-    LOGWRITE(LOG_DEBUG, L"[InputInfo] ProcessID is %ld", (long)g_dwProcessID);
+    LOGWRITE(LOG_DEBUG, L"[InputInfo] ProcessID is %ld", (long)dwProcessId);
     LOGWRITE(LOG_DEBUG, L"[InputInfo] UserFolderPath is %s", m_strUserFolderPath.c_str());
     LOGWRITE(LOG_DEBUG, L"[InputInfo] Language is %s", m_strLanguage.c_str());
     ApplyLogLevel(g_iLogLevel);
 
+    // The id is checked once the designed way (its log lines); from then on the watch waits on
+    // the process itself, so its end is seen at once and a reused id cannot confuse the watch.
+    m_clMonitorStart->ProcessCheck(dwProcessId);
+    ClientProcess process(dwProcessId);
+    // Registered only now, right before the alertable waits: the wake-up of a MonitorEnd must
+    // not be delivered inside the check above (its library loads), where nobody waits for it.
+    bool bRegistered = g_hStartThread.InsertIfAbsent(strUser, hThread);
+    if (!bRegistered) {
+        LOGWRITE(LOG_INFO, L"A watch of [%s] is registered already; its handle is kept.", strUser.c_str());
+    }
     LOGWRITE(LOG_INFO, L"Start while Loop");
-    long lResult = EndHandling(WatchClient());
+    WatchEnd end = WatchClient(&process);
+    if (end == WATCH_CLIENT_GONE) end = SettleClientEnd(strUser, hThread, bRegistered);
+    long lResult = 0;
+    if (end == WATCH_STOPPED) {
+        LOGWRITE(LOG_INFO, L"The service stops: the watch of [%s] ends without end handling.", strUser.c_str());
+    } else {
+        lResult = EndHandling(end == WATCH_WOKEN);
+    }
     // The watch is over: its entry must not let a later MonitorEnd wake a closed handle.
     g_hStartThread.EraseIfOwned(strUser, hThread);
     LOGWRITE(LOG_INFO, L"End while Loop");
     return lResult;
 }
 
-bool MonitorManage::WatchClient()
+MonitorManage::WatchEnd MonitorManage::WatchClient(ClientProcess *pProcess)
 {
     for (;;) {
-        ScopedHandle hSleep(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        if (!hSleep) LOG_API_ERROR(L"CreateEvent", GetLastError());
-        DWORD dwWait = hSleep ? WaitForSingleObjectEx(hSleep.Get(), WATCH_INTERVAL_MS, TRUE)
-                              : SleepEx(WATCH_INTERVAL_MS, TRUE);
-        if (dwWait == WAIT_IO_COMPLETION) return true;
-        if (dwWait != WAIT_TIMEOUT && dwWait != 0) continue;
-        LOGWRITE(LOG_INFO, L"MonitorStart End");
-        if (m_clMonitorStart->ProcessCheck(static_cast<DWORD>(g_dwProcessID)) != 1) {
+        switch (pProcess->Wait(g_serviceTiming.dwWatchIntervalMs, true)) {
+        case ClientProcess::WOKEN:
+            return WATCH_WOKEN;
+        case ClientProcess::STOP_REQUESTED:
+            return WATCH_STOPPED;
+        case ClientProcess::PROCESS_ENDED:
+            LOGWRITE(LOG_INFO, L"The client process %lu has ended.", pProcess->GetId());
             LOGWRITE(LOG_INFO, L"End ProcessCheck");
-            return false;
+            return WATCH_CLIENT_GONE;
+        case ClientProcess::TIME_UP:
+            LOGWRITE(LOG_INFO, L"MonitorStart End");
+            if (!ClientStillRuns(pProcess)) {
+                LOGWRITE(LOG_INFO, L"End ProcessCheck");
+                return WATCH_CLIENT_GONE;
+            }
+            LOGWRITE(LOG_INFO, L"Continued ProcessCheck");
+            break;
         }
-        LOGWRITE(LOG_INFO, L"Continued ProcessCheck");
     }
+}
+
+MonitorManage::WatchEnd MonitorManage::SettleClientEnd(const std::wstring &strUser, HANDLE hThread,
+                                                        bool bRegistered)
+{
+    // A client that ends normally writes MonitorEnd just before it exits; another worker may still
+    // be reading it. Its wake-up (or the erased entry, should the wake-up have been taken by some
+    // other alertable wait) is awaited a moment before the end is taken as a crash.
+    DWORD dwWait = g_hEventControl != nullptr ? WaitForSingleObjectEx(g_hEventControl, kMonitorEndGraceMs, TRUE)
+                                              : SleepEx(kMonitorEndGraceMs, TRUE);
+    if (dwWait == WAIT_OBJECT_0) return WATCH_STOPPED;
+    if (dwWait == WAIT_FAILED) LOG_API_ERROR(L"WaitForSingleObjectEx", GetLastError());
+    bool bArrived = dwWait == WAIT_IO_COMPLETION || (bRegistered && g_hStartThread.Find(strUser) != hThread);
+    if (!bArrived) return WATCH_CLIENT_GONE;
+    LOGWRITE(LOG_INFO, L"The MonitorEnd of [%s] came with the end of its client.", strUser.c_str());
+    return WATCH_WOKEN;
+}
+
+bool MonitorManage::ClientStillRuns(ClientProcess *pProcess)
+{
+    // An open handle that the wait did not find signalled is a live process; without one, the
+    // designed check of the id is all there is.
+    if (pProcess->IsOpen()) return true;
+    return m_clMonitorStart->ProcessCheck(pProcess->GetId()) == 1;
 }
 
 long MonitorManage::EndHandling(bool bWoken)
@@ -181,7 +239,10 @@ long MonitorManage::OnDoUpdate(const std::wstring &strFields)
     DWORD dwProcessId = static_cast<DWORD>(cursor.NextNumber());
     m_strDiffFolderPath = cursor.Remainder();
     LOGWRITE(LOG_DEBUG, L"[InputInfo] DiffFolderPath is %s", m_strDiffFolderPath.c_str());
-    WaitForProcessEnd(dwProcessId);
+    if (!WaitForProcessEnd(dwProcessId)) {
+        LOGWRITE(LOG_WARN, L"The service stops: the update of [%s] is not applied.", m_strDiffFolderPath.c_str());
+        return -1;
+    }
     LOGWRITE(LOG_INFO, L"SetLogLevel  %d", (int)g_iLogLevel);
     ApplyLogLevel(g_iLogLevel);
     LOGWRITE(LOG_INFO, L"End Update ProcessCheck");
@@ -195,17 +256,22 @@ long MonitorManage::OnDoUpdate(const std::wstring &strFields)
     return 0;
 }
 
-void MonitorManage::WaitForProcessEnd(DWORD dwProcessId)
+bool MonitorManage::WaitForProcessEnd(DWORD dwProcessId)
 {
-    // Between two checks the worker waits on the client process itself (or pauses when the
-    // process cannot be opened), instead of checking again at once and burning a processor.
-    ScopedHandle hProcess(OpenProcess(SYNCHRONIZE, FALSE, dwProcessId));
+    // The designed check runs first; then the worker waits on the process itself (the handle pins
+    // it, so a reused id never keeps the update waiting) or, where it cannot be opened, checks the
+    // id once a second instead of at once and burning a processor. A stop ends the wait.
+    ClientProcess process(dwProcessId);
+    LOGWRITE(LOG_INFO, L"MonitorUpdate Start");
+    if (m_clMonitorStart->ProcessCheck(dwProcessId) != 1) return true;
     for (;;) {
-        LOGWRITE(LOG_INFO, L"MonitorUpdate Start");
-        if (m_clMonitorStart->ProcessCheck(dwProcessId) != 1) return;
         LOGWRITE(LOG_INFO, L"Continued Update ProcessCheck");
-        if (hProcess) WaitForSingleObject(hProcess.Get(), kUpdateCheckPauseMs);
-        else Sleep(kUpdateCheckPauseMs);
+        ClientProcess::WaitResult result = process.Wait(process.IsOpen() ? INFINITE : kUpdateCheckPauseMs, false);
+        if (result == ClientProcess::STOP_REQUESTED) return false;
+        if (result == ClientProcess::PROCESS_ENDED) return true;
+        if (process.IsOpen()) continue;
+        LOGWRITE(LOG_INFO, L"MonitorUpdate Start");
+        if (m_clMonitorStart->ProcessCheck(dwProcessId) != 1) return true;
     }
 }
 

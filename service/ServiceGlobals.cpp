@@ -1,18 +1,16 @@
 #include "ServiceGlobals.h"
+#include "CNolvexConnectMonitorModule.h"
+#include "MonitorManage.h"
+#include "ServiceStatusReport.h"
 
 SERVICE_STATUS_HANDLE g_hServiceStatus = nullptr;
-SERVICE_STATUS g_serviceStatus = {SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0x85, 0, 0, 0, 0};
+SERVICE_STATUS g_serviceStatus = {SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, ServiceStatusReport::ACCEPTED_CONTROLS,
+                                  0, 0, 0, 0};
 
 HANDLE g_hEventControl = nullptr;
 HANDLE g_hEventLogon = nullptr;
-HANDLE g_hLogonToken = nullptr;
 
-HANDLE g_hExcCliantThread = nullptr;
-HANDLE g_hExcCliantThreadHandle = nullptr;
-HANDLE g_hExcLogonThread = nullptr;
-HANDLE g_hExcLogonThreadHandle = nullptr;
-HANDLE volatile g_hThread = nullptr;
-HANDLE volatile g_hLogonThread = nullptr;
+ServiceTiming g_serviceTiming = {MonitorManage::WATCH_INTERVAL_MS, CNolvexConnectMonitorModule::LOGON_POLL_STEP_MS};
 
 const wchar_t *const NC_SERVICE_NAME = L"NolvexConnectMonitor";
 const wchar_t *const NC_PIPE_NAME = L"\\\\.\\pipe\\NolvexConnectMonitor";

@@ -1,15 +1,24 @@
 #pragma once
 // Worker threads of the service host and the waits they share.
 //
-// Client worker (ThreadFunc): started by the main loop for each accepted pipe client; owns the
-// ClientPipeData and the pipe instance in it, releases the instance as soon as the one message is
-// read, and owns (closes) its own thread handle, which the message analysis uses to wake it.
-// Logon worker (ThreadLogOn): started by the main loop for each logon; reads g_hLogonToken,
-// which stays owned by the control handler.
+// Every worker is started by the main loop through its WorkerTable, which the stop path waits on.
+// A worker gets everything it needs in its start record and owns the record:
+// - client worker (ThreadFunc): one per accepted pipe client; reads the one message, learns who
+//   sent it, gives the instance back to g_pipeInstances at once and runs the message analysis with
+//   its own thread handle (a MonitorStart keeps it for the client's life; a MonitorEnd wakes it).
+// - logon worker (ThreadLogOn): one per logon; restores the proxy of the token's user.
+// Every wait of a worker includes g_hEventControl.
+#include "ScopedHandle.h"
 #include <windows.h>
 
 struct ClientPipeData {
-    HANDLE hPipe;
+    ScopedFileHandle hPipe;    // the connected instance, given back to the pool after the read
+    ScopedHandle hOwnThread;   // the worker's own thread handle, for the wake-up of a watch
+};
+
+struct LogonWorkerData {
+    ScopedHandle hToken;       // the logged-on user's token (a duplicate of g_hLogonToken's)
+    ScopedHandle hOwnThread;
 };
 
 // How long a connected client may stay silent before its instance is dropped.
@@ -20,4 +29,4 @@ const DWORD NC_CLIENT_IDLE_LIMIT_MS = 10000;
 int WaitEvent(HANDLE hEvent);
 
 unsigned __stdcall ThreadFunc(void *pClientPipeData);
-unsigned __stdcall ThreadLogOn(void *hUserToken);
+unsigned __stdcall ThreadLogOn(void *pLogonWorkerData);

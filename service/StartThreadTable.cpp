@@ -1,19 +1,8 @@
 #include "StartThreadTable.h"
+#include "CriticalSectionLock.h"
 
 StartThreadTable g_hStartThread;
 
-namespace {
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION *pcs) : m_pcs(pcs) { EnterCriticalSection(m_pcs); }
-    ~Lock() { LeaveCriticalSection(m_pcs); }
-    Lock(const Lock &) = delete;
-    Lock &operator=(const Lock &) = delete;
-
-private:
-    CRITICAL_SECTION *m_pcs;
-};
-}  // namespace
 
 StartThreadTable::StartThreadTable()
 {
@@ -27,13 +16,13 @@ StartThreadTable::~StartThreadTable()
 
 bool StartThreadTable::InsertIfAbsent(const std::wstring &strUser, HANDLE hThread)
 {
-    Lock lock(&m_cs);
+    CriticalSectionLock lock(&m_cs);
     return m_mapThreads.insert(std::make_pair(strUser, hThread)).second;
 }
 
 int StartThreadTable::WakeAndErase(const std::wstring &strUser, int (*pfnWake)(HANDLE))
 {
-    Lock lock(&m_cs);
+    CriticalSectionLock lock(&m_cs);
     auto it = m_mapThreads.find(strUser);
     HANDLE hThread = it != m_mapThreads.end() ? it->second : nullptr;
     int iResult = pfnWake(hThread);
@@ -43,20 +32,20 @@ int StartThreadTable::WakeAndErase(const std::wstring &strUser, int (*pfnWake)(H
 
 void StartThreadTable::EraseIfOwned(const std::wstring &strUser, HANDLE hThread)
 {
-    Lock lock(&m_cs);
+    CriticalSectionLock lock(&m_cs);
     auto it = m_mapThreads.find(strUser);
     if (it != m_mapThreads.end() && it->second == hThread) m_mapThreads.erase(it);
 }
 
 HANDLE StartThreadTable::Find(const std::wstring &strUser)
 {
-    Lock lock(&m_cs);
+    CriticalSectionLock lock(&m_cs);
     auto it = m_mapThreads.find(strUser);
     return it != m_mapThreads.end() ? it->second : nullptr;
 }
 
 size_t StartThreadTable::Size()
 {
-    Lock lock(&m_cs);
+    CriticalSectionLock lock(&m_cs);
     return m_mapThreads.size();
 }

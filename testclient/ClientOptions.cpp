@@ -28,7 +28,7 @@ const DWORD kDefaultTimeoutMs = 5000;
 
 ClientOptions::ClientOptions()
     : m_strPipeName(PipeClient::kMonitorPipe), m_dwTimeoutMs(kDefaultTimeoutMs), m_startEnd(END_NORMAL),
-      m_dwStayMs(INFINITE), m_dwAnnouncedPid(0)
+      m_dwStayMs(INFINITE), m_dwAnnouncedPid(0), m_bMissingFails(false)
 {
 }
 
@@ -80,6 +80,12 @@ bool ClientOptions::ParseGlobalOption(const std::wstring &strOption, const wchar
         m_strPipeName = pszValue;
         return true;
     }
+    if (strOption == L"--missing") {
+        std::wstring strValue(pszValue);
+        if (strValue != L"wait" && strValue != L"fail") return Fail(L"--missing needs wait or fail");
+        m_bMissingFails = strValue == L"fail";
+        return true;
+    }
     if (strOption == L"--timeout") {
         if (!ParseNumber(pszValue, m_dwTimeoutMs)) return Fail(L"--timeout needs milliseconds");
         return true;
@@ -123,7 +129,7 @@ bool ClientOptions::CheckNumbers()
 
 std::wstring ClientOptions::Usage()
 {
-    return L"usage: NolvexConnect [--pipe NAME] [--timeout MS] <command> ...\n"
+    return L"usage: NolvexConnect [--pipe NAME] [--timeout MS] [--missing wait|fail] <command> ...\n"
            L"  start <userFolder> <language> <logLevel> [--normal|--abrupt] [--stay SECONDS] [--pid PID]\n"
            L"  end <userFolder>\n"
            L"  loglevel <level>\n"

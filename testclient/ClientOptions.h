@@ -27,6 +27,9 @@ public:
     DWORD GetStayMs() const { return m_dwStayMs; }
     // The process id to announce in MonitorStart; 0 means the client's own.
     DWORD GetAnnouncedPid() const { return m_dwAnnouncedPid; }
+    // "--missing fail": a pipe that vanishes while the client waits for a free instance is an
+    // error, not part of the wait (what the scenario tests of the service check).
+    bool GetMissingFails() const { return m_bMissingFails; }
 
     // Strict unsigned decimal: digits only, no sign, no overflow.
     static bool ParseNumber(const std::wstring &str, DWORD &dwValue);
@@ -45,4 +48,5 @@ private:
     StartEnd m_startEnd;
     DWORD m_dwStayMs;
     DWORD m_dwAnnouncedPid;
+    bool m_bMissingFails;
 };

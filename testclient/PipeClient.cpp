@@ -7,8 +7,8 @@ namespace {
 const DWORD kRetryPauseMs = 50;
 }  // namespace
 
-PipeClient::PipeClient(const std::wstring &strPipeName, DWORD dwBusyTimeoutMs)
-    : m_strPipeName(strPipeName), m_dwBusyTimeoutMs(dwBusyTimeoutMs)
+PipeClient::PipeClient(const std::wstring &strPipeName, DWORD dwBusyTimeoutMs, bool bMissingFails)
+    : m_strPipeName(strPipeName), m_dwBusyTimeoutMs(dwBusyTimeoutMs), m_bMissingFails(bMissingFails)
 {
 }
 
@@ -18,13 +18,17 @@ DWORD PipeClient::Open()
     LOGWRITE(LOG_DEBUG, L"[InputInfo] pipe is %s, busy time-out %lu ms", m_strPipeName.c_str(), m_dwBusyTimeoutMs);
     DWORD dwStart = GetTickCount();
     DWORD dwError = TryCreate();
-    bool bSeen = dwError == ERROR_PIPE_BUSY;
+    bool bSeen = dwError == ERROR_PIPE_BUSY && !m_bMissingFails;
     // Once the pipe was seen busy, a moment without any instance (the server closing one and
     // creating the next) is part of the wait, not the end of it.
     while (dwError == ERROR_PIPE_BUSY || (bSeen && dwError == ERROR_FILE_NOT_FOUND)) {
         DWORD dwElapsed = GetTickCount() - dwStart;
         if (dwElapsed >= m_dwBusyTimeoutMs) break;
-        WaitForInstance(m_dwBusyTimeoutMs - dwElapsed);
+        DWORD dwWaitError = WaitForInstance(m_dwBusyTimeoutMs - dwElapsed);
+        if (m_bMissingFails && dwWaitError == ERROR_FILE_NOT_FOUND) {
+            dwError = dwWaitError;
+            break;
+        }
         dwError = TryCreate();
     }
     if (dwError != ERROR_SUCCESS) LOG_API_ERROR(L"CreateFileW", dwError);
@@ -38,15 +42,16 @@ DWORD PipeClient::TryCreate()
     return m_hPipe ? ERROR_SUCCESS : GetLastError();
 }
 
-void PipeClient::WaitForInstance(DWORD dwRemainingMs)
+DWORD PipeClient::WaitForInstance(DWORD dwRemainingMs)
 {
     // 0 would mean "the pipe's default time-out" to WaitNamedPipe.
-    if (WaitNamedPipeW(m_strPipeName.c_str(), dwRemainingMs == 0 ? 1 : dwRemainingMs)) return;
+    if (WaitNamedPipeW(m_strPipeName.c_str(), dwRemainingMs == 0 ? 1 : dwRemainingMs)) return ERROR_SUCCESS;
     DWORD dwError = GetLastError();
-    if (dwError == ERROR_SEM_TIMEOUT) return;
+    if (dwError == ERROR_SEM_TIMEOUT) return dwError;
     // The instance went away while we waited (Wine then reports 676) or none exists right now.
     LOGWRITE(LOG_WARN, L"[API Return] WaitNamedPipeW rc:[%ld], trying again", static_cast<long>(dwError));
     Sleep(kRetryPauseMs);
+    return dwError;
 }
 
 DWORD PipeClient::Write(const std::string &strBytes)

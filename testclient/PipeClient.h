@@ -9,7 +9,8 @@ class PipeClient {
 public:
     static const wchar_t *const kMonitorPipe;   // "\\.\pipe\NolvexConnectMonitor"
 
-    PipeClient(const std::wstring &strPipeName, DWORD dwBusyTimeoutMs);
+    // bMissingFails: a pipe seen busy that then does not exist ends the wait with that error.
+    PipeClient(const std::wstring &strPipeName, DWORD dwBusyTimeoutMs, bool bMissingFails = false);
 
     // ERROR_SUCCESS, or the error of the failing call. A pipe whose instances stay busy for the
     // whole time-out gives ERROR_PIPE_BUSY; a pipe that does not exist fails at once.
@@ -21,9 +22,11 @@ public:
 
 private:
     DWORD TryCreate();
-    void WaitForInstance(DWORD dwRemainingMs);
+    // The error of the wait (ERROR_SUCCESS when an instance became free).
+    DWORD WaitForInstance(DWORD dwRemainingMs);
 
     std::wstring m_strPipeName;
     DWORD m_dwBusyTimeoutMs;
+    bool m_bMissingFails;
     ScopedFileHandle m_hPipe;
 };

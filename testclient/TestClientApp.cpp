@@ -69,7 +69,7 @@ int TestClientApp::SendText(const std::wstring &strMessage)
 int TestClientApp::SendBytes(const std::string &strBytes)
 {
     LOG_SCOPE();
-    PipeClient client(m_options.GetPipeName(), m_options.GetTimeoutMs());
+    PipeClient client(m_options.GetPipeName(), m_options.GetTimeoutMs(), m_options.GetMissingFails());
     DWORD dwError = client.Open();
     if (dwError != ERROR_SUCCESS) return PipeFailure(L"open", dwError);
     dwError = client.Write(strBytes);
@@ -113,7 +113,7 @@ int TestClientApp::RunIdle()
     LOG_SCOPE();
     DWORD dwSeconds = 0;
     ClientOptions::ParseNumber(m_options.GetArg(0), dwSeconds);   // checked when parsing
-    PipeClient client(m_options.GetPipeName(), m_options.GetTimeoutMs());
+    PipeClient client(m_options.GetPipeName(), m_options.GetTimeoutMs(), m_options.GetMissingFails());
     DWORD dwError = client.Open();
     if (dwError != ERROR_SUCCESS) return PipeFailure(L"open", dwError);
     ConsoleOut::Out(L"connected, idle for " + std::to_wstring(dwSeconds) + L" s");

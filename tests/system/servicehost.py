@@ -1,9 +1,13 @@
 """The monitor service installed in a Wine prefix of its own, as the scenario tests drive it."""
 import glob
 import os
+import re
 import shutil
 import subprocess
+import unittest
 
+import ncclient
+import simwts
 import winehelp
 
 INSTALL_DIR_WIN = r"C:\Program Files\NolvexConnect"
@@ -16,6 +20,10 @@ TOOLS = ["nc_svcctl.exe", "nc_sleeper.exe"]
 # and logs as the product does, and control 200 stands for a user logging on at the console.
 TEST_BUILD_DIR = os.path.join(winehelp.BUILD_DIR, "testbin")
 TEST_LOGON_CONTROL = 200
+INSTALLED_CLIENT = INSTALL_DIR_WIN + "\\NolvexConnect.exe"
+RUNNING, STOPPED = 4, 1
+# How far a scenario brings the service before its tests run.
+INSTALLED, STARTED, SERVING = "installed", "started", "serving"
 
 
 class ServiceHost:
@@ -82,16 +90,23 @@ class ServiceHost:
     def stop(self, wait_ms=30000):
         return self.svcctl("stop", SERVICE, str(wait_ms))
 
-    def install_and_serve(self):
-        """Installs and starts the service, waits for its pipe loop and turns on debug lines,
-        which show each message the analysis receives."""
+    def install(self):
         if self.run_monitor("/Service").returncode != 0:
             raise RuntimeError("the service did not install")
+
+    def install_and_start(self):
+        """Installs and starts the service and waits for its pipe loop."""
+        self.install()
         rc, out = self.start()
         if rc != 0:
             raise RuntimeError("the service did not start: " + out)
         if not self.wait_log("Start for Loop", 60):
             raise RuntimeError("the pipe loop never started")
+
+    def install_and_serve(self):
+        """Installs and starts the service, waits for its pipe loop and turns on debug lines,
+        which show each message the analysis receives."""
+        self.install_and_start()
         rc, out = self.client("loglevel", "1")
         if rc != 0 or not self.wait_log("ChangeRequestLogLevel", 20):
             raise RuntimeError("the log level message was not analysed: " + out)
@@ -121,13 +136,18 @@ class ServiceHost:
         return None
 
     # --- the client -------------------------------------------------------------------------
+    # The installed test client, driven through ncclient (the one way to run it).
     def client(self, *args, timeout=60):
-        res = self.prefix.wine(INSTALL_DIR_WIN + "\\NolvexConnect.exe", *args, timeout=timeout,
-                               env_extra={"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
-        return res.returncode, res.stdout.decode("utf-8", "replace") + res.stderr.decode("utf-8", "replace")
+        rc, out, err = ncclient.run(self.prefix, *args, timeout=timeout, exe=INSTALLED_CLIENT)
+        return rc, out + err
 
-    def start_client(self, *args):
-        return self.prefix.start(INSTALL_DIR_WIN + "\\NolvexConnect.exe", *args)
+    def start_client(self, *args, output=subprocess.DEVNULL):
+        return ncclient.spawn(self.prefix, *args, exe=INSTALLED_CLIENT, output=output)
+
+    def started_client(self, user_folder, language, log_level, *options):
+        """A "start" client that stays until quit(); .pid is what its MonitorStart says."""
+        return ncclient.StartedClient(self.prefix, user_folder, language, log_level, *options,
+                                      exe=INSTALLED_CLIENT)
 
     # --- the trace log ----------------------------------------------------------------------
     def log_dir(self):
@@ -150,3 +170,95 @@ class ServiceHost:
 
     def wait_log(self, text, timeout=30, times=1):
         return winehelp.wait_for(lambda: self.count(text) >= times, timeout)
+
+    # --- the service's Unix process -----------------------------------------------------------
+    def unix_pid(self):
+        """The Linux process id of the service running in this prefix, or None."""
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    cmdline = f.read()
+                if b"NolvexConnectMonitor.exe" not in cmdline:
+                    continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    environ = f.read().split(b"\0")
+            except OSError:
+                continue
+            if ("WINEPREFIX=" + self.prefix.path).encode() in environ:
+                return int(entry)
+        return None
+
+    def unix_usage(self):
+        """(threads, resident kB, processor seconds) of the service's Unix process, from /proc:
+        under Wine, GetProcessHandleCount and GetProcessTimes of another process do not tell."""
+        return process_usage(self.unix_pid())
+
+
+def process_usage(pid):
+    """(threads, resident kB, utime + stime in seconds) of a Linux process."""
+    with open("/proc/%d/status" % pid) as f:
+        status = f.read()
+    threads = int(re.search(r"^Threads:\s+(\d+)", status, re.M).group(1))
+    rss = int(re.search(r"^VmRSS:\s+(\d+)", status, re.M).group(1))
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    cpu = (int(fields[11]) + int(fields[12])) / ticks   # utime, stime (fields 14 and 15)
+    return threads, rss, cpu
+
+
+class ServiceScenario(unittest.TestCase):
+    """Base of the scenario tests that install and start the service in a prefix of their own.
+
+    A subclass names its prefix and says how far to go: INSTALLED (the test starts it), STARTED
+    (running, pipe loop begun) or SERVING (and debug lines on). SCENARIO is the session
+    simulator's (None: the test writes its own before it starts the service). PER_TEST gives each
+    test a fresh prefix instead of one for the class. self.host and self.sim are ready in tests.
+    """
+
+    PREFIX = None
+    TEST_BUILD = False
+    SCENARIO = {"logged_on": True}
+    BRING_UP = SERVING
+    PER_TEST = False
+
+    @classmethod
+    def _bring_up(cls):
+        host = ServiceHost(cls.PREFIX, test_build=cls.TEST_BUILD)
+        host.create()
+        sim = simwts.SimWts(host.prefix)
+        try:
+            if cls.SCENARIO is not None:
+                sim.write_scenario(**cls.SCENARIO)
+            {INSTALLED: host.install, STARTED: host.install_and_start, SERVING: host.install_and_serve}[cls.BRING_UP]()
+        except Exception:
+            host.destroy()
+            raise
+        return host, sim
+
+    @staticmethod
+    def _take_down(host):
+        try:
+            host.stop()
+        finally:
+            host.destroy()
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if not cls.PER_TEST:
+            cls.host, cls.sim = cls._bring_up()
+
+    @classmethod
+    def tearDownClass(cls):
+        if not cls.PER_TEST:
+            cls._take_down(cls.host)
+        super().tearDownClass()
+
+    def setUp(self):
+        super().setUp()
+        if self.PER_TEST:
+            self.host, self.sim = self._bring_up()
+            self.addCleanup(self._take_down, self.host)

@@ -3,25 +3,14 @@ import random
 import time
 import unittest
 
-import simwts
-from servicehost import ServiceHost
+from servicehost import STARTED, ServiceScenario
 
 
-class PipeMessageTest(unittest.TestCase):
+class PipeMessageTest(ServiceScenario):
     """One running service for all cases; each case marks its own log lines."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.host = ServiceHost("wineprefix-service-messages")
-        cls.host.create()
-        cls.sim = simwts.SimWts(cls.host.prefix)
-        cls.sim.write_scenario(logged_on=True, user="alice")
-        cls.host.install_and_serve()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.host.stop()
-        cls.host.destroy()
+    PREFIX = "wineprefix-service-messages"
+    SCENARIO = {"logged_on": True, "user": "alice"}
 
     def client(self, *args):
         rc, out = self.host.client("--timeout", "30000", *args)
@@ -120,30 +109,25 @@ class PipeMessageTest(unittest.TestCase):
         self.assertGreater(self.returns(), n)
 
 
-class AbruptEndTest(unittest.TestCase):
-    def setUp(self):
-        self.host = ServiceHost("wineprefix-service-abrupt")
-        self.host.create()
-        simwts.SimWts(self.host.prefix).write_scenario(logged_on=True, user="bob")
-        self.assertEqual(0, self.host.run_monitor("/Service").returncode)
-        self.assertEqual(0, self.host.start()[0])
-        self.assertTrue(self.host.wait_log("Start for Loop", 60))
+class AbruptEndTest(ServiceScenario):
+    PREFIX = "wineprefix-service-abrupt"
+    PER_TEST = True
+    SCENARIO = {"logged_on": True, "user": "bob"}
+    BRING_UP = STARTED
 
-    def tearDown(self):
-        self.host.stop()
-        self.host.destroy()
-
-    def test_an_abrupt_end_starts_the_end_handling_after_the_60_second_wait(self):
-        first = self.host.start_client("start", r"C:\users\bob\Nolvex", "0", "1", "--abrupt", "--stay", "2")
-        first.wait(timeout=60)
+    def test_an_abrupt_end_starts_the_end_handling_at_once(self):
+        first = self.host.started_client(r"C:\users\bob\Nolvex", 0, 1, "--abrupt", "--stay", "5")
         # A second watch of the same user keeps the first one's entry.
-        second = self.host.start_client("start", r"C:\users\bob\Nolvex", "0", "1", "--abrupt", "--stay", "2")
-        second.wait(timeout=60)
+        second = self.host.started_client(r"C:\users\bob\Nolvex", 0, 1, "--abrupt", "--stay", "5")
         self.assertTrue(self.host.wait_log("is registered already; its handle is kept.", 20))
-        began = time.monotonic()
-        self.assertTrue(self.host.wait_log("End ProcessCheck", 90))
-        self.assertGreater(time.monotonic() - began, 40)
-        self.assertTrue(self.host.wait_log("[OutputInfo] GetUserSetting Error 0", 20))
+        self.assertEqual(9, first.wait(60))
+        self.assertEqual(9, second.wait(60))
+        # Each watch saw its own client's end, without waiting for a 60-second tick.
+        self.assertTrue(self.host.wait_log("End ProcessCheck", 10, 2))
+        self.assertEqual(0, self.host.count("MonitorStart End"))
+        for client in (first, second):
+            self.assertEqual(1, self.host.count("The client process %d has ended." % client.pid))
+        self.assertTrue(self.host.wait_log("[OutputInfo] GetUserSetting Error 0", 20, 2))
         self.assertTrue(self.host.wait_log("End while Loop", 20, 2))
 
 

@@ -6,11 +6,10 @@ import unittest
 
 import simwts
 import winehelp
-from servicehost import ServiceHost, SERVICE
+from servicehost import INSTALLED, RUNNING, STOPPED, SERVICE, ServiceHost, ServiceScenario
 
 SERVICES_KEY = r"HKLM\System\CurrentControlSet\Services\NolvexConnectMonitor"
 APPID = "{B325C1A5-B807-4DA3-93BD-283F594220AF}"
-RUNNING, STOPPED = 4, 1
 
 
 class ServiceRegistrationTest(unittest.TestCase):
@@ -57,20 +56,10 @@ class ServiceRegistrationTest(unittest.TestCase):
         self.assertIsNone(self.reg(r"HKCU\Software\Classes\AppID\NolvexConnectMonitor.exe", "AppID"))
 
 
-class ServiceRunTest(unittest.TestCase):
+class ServiceRunTest(ServiceScenario):
     """One service, started once, with a user logged on at the console."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.host = ServiceHost("wineprefix-service-run")
-        cls.host.create()
-        simwts.SimWts(cls.host.prefix).write_scenario(logged_on=True)
-        cls.host.install_and_serve()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.host.stop()
-        cls.host.destroy()
+    PREFIX = "wineprefix-service-run"
 
     def send_raw(self, text):
         # A client waits for a free instance as long as the service may take to drop idle ones.
@@ -135,17 +124,14 @@ class ServiceRunTest(unittest.TestCase):
         self.assertNotRegex(sddl, r"\(A;;[^;]+;;;NU\)")
 
 
-class ServiceStopTest(unittest.TestCase):
-    def setUp(self):
-        self.host = ServiceHost("wineprefix-service-stop")
-        self.host.create()
-
-    def tearDown(self):
-        self.host.destroy()
+class ServiceStopTest(ServiceScenario):
+    PREFIX = "wineprefix-service-stop"
+    PER_TEST = True
+    SCENARIO = None
+    BRING_UP = INSTALLED
 
     def test_stop_request_ends_the_service_cleanly(self):
-        simwts.SimWts(self.host.prefix).write_scenario(logged_on=True)
-        self.assertEqual(0, self.host.run_monitor("/Service").returncode)
+        self.sim.write_scenario(logged_on=True)
         self.assertEqual(0, self.host.start()[0])
         self.assertTrue(self.host.wait_log("Start for Loop", 60))
         rc, out = self.host.stop()
@@ -157,8 +143,7 @@ class ServiceStopTest(unittest.TestCase):
         self.assertTrue(winehelp.wait_for(run_ended, 10), self.host.log_lines()[-5:])
 
     def test_stop_during_the_logon_poll_does_not_wait_for_the_poll(self):
-        simwts.SimWts(self.host.prefix).write_scenario(logged_on=False)
-        self.assertEqual(0, self.host.run_monitor("/Service").returncode)
+        self.sim.write_scenario(logged_on=False)
         self.assertEqual(0, self.host.start()[0])
         self.assertTrue(self.host.wait_log("Total waiting time logon is 2000 ms.", 30))
         began = time.monotonic()

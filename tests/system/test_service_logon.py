@@ -9,7 +9,7 @@ import unittest
 
 import simwts
 import winehelp
-from servicehost import ServiceHost
+from servicehost import INSTALLED, ServiceScenario
 
 PIPE = r"\\.\pipe\NolvexConnectMonitor"
 TOKEN_LINE = "Get Logon User Token g_hLogonToken:0x"
@@ -37,23 +37,18 @@ def assert_in_order(test, lines, *texts):
     return found
 
 
-class LogonWhileRunningTest(unittest.TestCase):
+class LogonWhileRunningTest(ServiceScenario):
     """One service with a user logged on at the console; each case sends its own logons."""
+
+    PREFIX = "wineprefix-service-logon"
+    TEST_BUILD = True
 
     @classmethod
     def setUpClass(cls):
-        cls.host = ServiceHost("wineprefix-service-logon", test_build=True)
-        cls.host.create()
-        simwts.SimWts(cls.host.prefix).write_scenario(logged_on=True)
+        super().setUpClass()
         cls.product_folder = cls.host.user_app_data("NolvexConnect")
         os.makedirs(cls.product_folder, exist_ok=True)
         cls.product_folder_win = winehelp.windows_path(cls.product_folder, cls.host.prefix) + "\\"
-        cls.host.install_and_serve()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.host.stop()
-        cls.host.destroy()
 
     def logon(self, done_text=WORKER_DONE):
         """Sends one logon, waits until the logon worker has logged done_text once more, and
@@ -120,21 +115,18 @@ class LogonWhileRunningTest(unittest.TestCase):
         self.assertEqual(aborted, self.host.count("WaitEvent return Error"))
 
 
-class LogonDuringStartupCheckTest(unittest.TestCase):
+class LogonDuringStartupCheckTest(ServiceScenario):
     """Nobody is logged on when the service starts; a logon arrives before the user shows up."""
 
-    def setUp(self):
-        self.host = ServiceHost("wineprefix-service-logon-poll", test_build=True)
-        self.host.create()
-        self.assertEqual(0, self.host.run_monitor("/Service").returncode)
-
-    def tearDown(self):
-        self.host.stop()
-        self.host.destroy()
+    PREFIX = "wineprefix-service-logon-poll"
+    TEST_BUILD = True
+    PER_TEST = True
+    SCENARIO = None
+    BRING_UP = INSTALLED
 
     def test_the_startup_check_leaves_the_restore_to_the_logon_worker(self):
         # The user appears ten seconds after this write; the logon is sent during the first polls.
-        simwts.SimWts(self.host.prefix).write_scenario(logon_after_seconds=10)
+        self.sim.write_scenario(logon_after_seconds=10)
         self.assertEqual(0, self.host.start()[0])
         self.assertTrue(self.host.wait_log("Total waiting time logon is 1000 ms.", 30))
         rc, out = self.host.logon()

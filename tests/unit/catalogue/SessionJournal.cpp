@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "SessionJournal.h"
 #include "TestData.h"
 #include <windows.h>
@@ -9,7 +10,7 @@ SessionJournal::SessionJournal(const std::wstring &strFolder) : m_strFolder(strF
 std::vector<SessionJournal::Record> SessionJournal::Calls(const std::wstring &strCall) const
 {
     std::vector<Record> vecRecords;
-    std::string strAll = TestData::ReadFileBytes(m_strFolder + L"\\journal.txt");
+    std::string strAll = ReadBytes(m_strFolder + L"\\journal.txt");
     size_t nStart = 0;
     for (size_t nEnd = strAll.find('\n'); nEnd != std::string::npos; nEnd = strAll.find('\n', nStart)) {
         Record record = ParseLine(strAll.substr(nStart, nEnd - nStart));

@@ -31,11 +31,6 @@ std::wstring TestData::ProgramFolder()
     return str.substr(0, str.find_last_of(L'\\') + 1);
 }
 
-std::string TestData::ReadFileBytes(const std::wstring &strPath)
-{
-    return ReadBytes(strPath);
-}
-
 std::map<unsigned, std::wstring> TestData::DesignedCatalogue()
 {
     std::map<unsigned, std::wstring> mapTexts;

@@ -19,8 +19,6 @@ public:
     static std::wstring Utf8ToWide(const std::string &str);
     // Folder of the test program, with a trailing backslash: the library and simulator sit there.
     static std::wstring ProgramFolder();
-    // The whole file as bytes (empty when it cannot be read).
-    static std::string ReadFileBytes(const std::wstring &strPath);
 
 private:
     static std::string Resource(int iId);

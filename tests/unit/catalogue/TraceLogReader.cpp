@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TraceLogReader.h"
 #include "TestData.h"
 #include "TraceLog.h"
@@ -6,7 +7,7 @@
 bool TraceLogReader::ThreadWrote(const std::wstring &strText)
 {
     TraceLog &log = TraceLog::GetInstance();
-    std::string strBytes = TestData::ReadFileBytes(log.GetFolder() + log.GetFileName());
+    std::string strBytes = ReadBytes(log.GetFolder() + log.GetFileName());
     std::wstring strAll(reinterpret_cast<const wchar_t *>(strBytes.data()), strBytes.size() / sizeof(wchar_t));
     wchar_t szThread[32];
     swprintf(szThread, 32, L"(ThID=%08ld)", (long)GetCurrentThreadId());

@@ -1,5 +1,5 @@
 #include "AESCoding.h"
-#include "CodingTestHelp.h"
+#include "CoderRun.h"
 #include <gtest/gtest.h>
 #include <set>
 

@@ -1,5 +1,5 @@
 #include "AESStrCoding.h"
-#include "CodingTestHelp.h"
+#include "CoderRun.h"
 #include <gtest/gtest.h>
 
 class AESStrCodingTest : public ::testing::Test {

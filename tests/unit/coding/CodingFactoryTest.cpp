@@ -2,7 +2,7 @@
 #include "AESStrCoding.h"
 #include "Base64Coding.h"
 #include "Base64URLCoding.h"
-#include "CodingTestHelp.h"
+#include "CoderRun.h"
 #include "MD5Coding.h"
 #include "SHA1Coding.h"
 #include "SHA256Coding.h"

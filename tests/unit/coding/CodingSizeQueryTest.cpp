@@ -1,4 +1,4 @@
-#include "CodingTestHelp.h"
+#include "CoderRun.h"
 #include <gtest/gtest.h>
 
 // Callers size their buffers by the size query (no output buffer). The file access used to take

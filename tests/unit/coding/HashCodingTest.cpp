@@ -1,4 +1,4 @@
-#include "CodingTestHelp.h"
+#include "CoderRun.h"
 #include <gtest/gtest.h>
 
 namespace {

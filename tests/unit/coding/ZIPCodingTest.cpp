@@ -1,23 +1,12 @@
+#include "TestFiles.h"
 #include "ZIPCoding.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 
 class ZIPCodingTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        wchar_t szTemp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, szTemp));
-        m_strFolder = std::wstring(szTemp) + L"nc_zipcoding_test";
-        CreateDirectoryW(m_strFolder.c_str(), nullptr);
-    }
-    void TearDown() override
-    {
-        DeleteFileW((m_strFolder + L"\\plain.txt").c_str());
-        RemoveDirectoryW((m_strFolder + L"\\out").c_str());
-        RemoveDirectoryW(m_strFolder.c_str());
-    }
-    std::wstring m_strFolder;
+    TestFolder m_folder;
+    const std::wstring m_strFolder = m_folder.WithoutSlash();
 };
 
 TEST_F(ZIPCodingTest, ErrorTextsFollowTheArchiversTable)

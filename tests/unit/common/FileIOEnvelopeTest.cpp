@@ -1,4 +1,5 @@
 // Whole-file reads and writes of FileIO and the encrypted file envelope.
+#include "CoderRun.h"
 #include "Coding.h"
 #include "FileIOFixture.h"
 #include <cstring>
@@ -41,15 +42,12 @@ struct CodingOutput {
 CodingOutput EncodeDirectly(int iCodeType, const std::string &strInput, const std::wstring &strKey)
 {
     CodingOutput out;
-    std::unique_ptr<Coding> pCoding(Coding::GetCode(iCodeType));
+    std::unique_ptr<Coding> pCoding = MakeCoder(iCodeType);
     if (!pCoding) return out;
-    const BYTE *pbIn = reinterpret_cast<const BYTE *>(strInput.data());
-    out.lNeeded = pCoding->Encode(pbIn, (DWORD)strInput.size(), nullptr, strKey);
-    if (out.lNeeded < 1) return out;
-    std::string strBuffer(out.lNeeded + 2, '\0');
-    long lResult = pCoding->Encode(pbIn, (DWORD)strInput.size(), reinterpret_cast<BYTE *>(&strBuffer[0]), strKey);
-    if (lResult < 1) return out;
-    out.strBytes = strBuffer.substr(0, lResult);
+    CoderRun run = RunCoder(*pCoding, true, BytesOf(strInput), strKey);
+    out.lNeeded = run.lNeeded < 1 ? -1 : run.lNeeded;
+    if (run.lNeeded < 1 || run.lResult < 1) return out;
+    out.strBytes.assign(run.output.begin(), run.output.begin() + run.lResult);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The one fixture of FileIO's tests: a fresh folder per test and small file helpers.
 #include "FileIO.h"
+#include "LockedFile.h"
 #include "TestFiles.h"
 #include <gtest/gtest.h>
 #include <string>
@@ -26,23 +27,4 @@ protected:
     }
     void MakeDir(const std::wstring &strName) const { CreateDirectoryW(PathOf(strName).c_str(), nullptr); }
     TestFolder m_folder;
-};
-
-// Holds a file open without sharing, as a program that locks it would, until destruction.
-class LockedFile {
-public:
-    explicit LockedFile(const std::wstring &strPath)
-        : m_h(CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr))
-    {
-    }
-    ~LockedFile()
-    {
-        if (m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
-    }
-    LockedFile(const LockedFile &) = delete;
-    LockedFile &operator=(const LockedFile &) = delete;
-    bool IsLocked() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
 };

@@ -1,3 +1,5 @@
+#include "CoderRun.h"
+#include "LockedFile.h"
 #include "Coding.h"
 #include "TestFiles.h"
 #include "TraceLog.h"
@@ -46,54 +48,27 @@ std::wstring Padded(const std::wstring &str, size_t nWidth)
     return str.size() >= nWidth ? str : str + std::wstring(nWidth - str.size(), L' ');
 }
 
-// Holds a log file open for writing the way another program would, until Release.
-class FileHolder {
-public:
-    explicit FileHolder(const std::wstring &strPath)
-        : m_h(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr))
-    {
-    }
-    ~FileHolder() { Release(); }
-    bool IsHolding() const { return m_h != INVALID_HANDLE_VALUE; }
-    void Release()
-    {
-        if (m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_h;
-};
-
 // The string AES coding under the log key, as support reads the lines.
 const wchar_t kLogKey[] = L"Lr7QvN2xKp4Tb";
 
 std::wstring EncodedId(const std::wstring &strId)
 {
-    std::unique_ptr<Coding> pCoding(Coding::GetCode(Coding::CODE_AES_STR));
+    std::unique_ptr<Coding> pCoding = MakeCoder(Coding::CODE_AES_STR);
     if (!pCoding) return L"<no coder>";
-    const BYTE *pbId = reinterpret_cast<const BYTE *>(strId.c_str());
-    DWORD dwBytes = (DWORD)(strId.size() * sizeof(wchar_t));
-    long lSize = pCoding->Encode(pbId, dwBytes, nullptr, kLogKey);
-    if (lSize < 1) return L"<no size>";
-    std::vector<BYTE> buffer(lSize + 2, 0);
-    long lText = pCoding->Encode(pbId, dwBytes, buffer.data(), kLogKey);
-    if (lText < 1) return L"<not encoded>";
-    return std::wstring(reinterpret_cast<const wchar_t *>(buffer.data()), lText / sizeof(wchar_t));
+    CoderRun run = RunCoder(*pCoding, true, UnitsOf(strId), kLogKey);
+    if (run.lNeeded < 1) return L"<no size>";
+    if (run.lResult < 1) return L"<not encoded>";
+    return TextOf(run.output, static_cast<size_t>(run.lResult));
 }
 
 std::wstring DecodedId(const std::wstring &strEncoded)
 {
-    std::unique_ptr<Coding> pCoding(Coding::GetCode(Coding::CODE_AES_STR));
+    std::unique_ptr<Coding> pCoding = MakeCoder(Coding::CODE_AES_STR);
     if (!pCoding) return L"<no coder>";
-    const BYTE *pbText = reinterpret_cast<const BYTE *>(strEncoded.c_str());
-    DWORD dwBytes = (DWORD)(strEncoded.size() * sizeof(wchar_t));
-    long lSize = pCoding->Decode(pbText, dwBytes, nullptr, kLogKey);
-    if (lSize < 1) return L"<no size>";
-    std::vector<BYTE> buffer(lSize + 2, 0);
-    long lPlain = pCoding->Decode(pbText, dwBytes, buffer.data(), kLogKey);
-    if (lPlain < 1) return L"<not decoded>";
-    return std::wstring(reinterpret_cast<const wchar_t *>(buffer.data()), lPlain / sizeof(wchar_t));
+    CoderRun run = RunCoder(*pCoding, false, UnitsOf(strEncoded), kLogKey);
+    if (run.lNeeded < 1) return L"<no size>";
+    if (run.lResult < 1) return L"<not decoded>";
+    return TextOf(run.output, static_cast<size_t>(run.lResult));
 }
 
 // The message from the prefix on, or a marker when it does not start with it.
@@ -500,8 +475,8 @@ TEST_F(TraceLogTest, BusyFileIsRetriedAndTheRetriesAreNoted)
 {
     TraceLog log(MakeSeams());
     log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
-    FileHolder holder(LogPath());
-    ASSERT_TRUE(holder.IsHolding());
+    LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);   // another program writing it
+    ASSERT_TRUE(holder.IsLocked());
     std::thread releaser([&holder]() {
         Sleep(450);
         holder.Release();
@@ -526,8 +501,8 @@ TEST_F(TraceLogTest, LineGivenUpAfterFiveRetriesReachesTheFileWithTheNextLine)
     TraceLog log(MakeSeams());
     log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
     {
-        FileHolder holder(LogPath());
-        ASSERT_TRUE(holder.IsHolding());
+        LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);
+        ASSERT_TRUE(holder.IsLocked());
         log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"given up");
     }
     log.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"next");

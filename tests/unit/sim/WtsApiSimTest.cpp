@@ -27,11 +27,7 @@ class WtsApiSimulator : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int s_iCounter = 0;
-        wchar_t szTemp[MAX_PATH];
-        GetTempPathW(MAX_PATH, szTemp);
-        m_strRoot = std::wstring(szTemp) + L"nc-simwts-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(++s_iCounter);
+        m_strRoot = m_root.WithoutSlash();
         m_strFolder = m_strRoot + L"\\wtsapi32";
         ASSERT_TRUE(SetEnvironmentVariableW(L"NOLVEX_SIM_DIR", m_strRoot.c_str()));
 
@@ -138,6 +134,7 @@ protected:
                                 static_cast<DWORD>((strText.size() + 1) * 2), dwStyle, 0, pdwResponse, bWait);
     }
 
+    TestFolder m_root;
     std::wstring m_strRoot;
     std::wstring m_strFolder;
     std::wstring m_strDllPath;

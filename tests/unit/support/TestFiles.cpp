@@ -71,13 +71,15 @@ std::vector<std::wstring> ReadLogLines(const std::wstring &strPath)
     return vecLines;
 }
 
-void WriteBytes(const std::wstring &strPath, const std::string &strBytes)
+bool WriteBytes(const std::wstring &strPath, const std::string &strBytes)
 {
     HANDLE h = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) return false;
     DWORD dwWritten = 0;
-    WriteFile(h, strBytes.data(), (DWORD)strBytes.size(), &dwWritten, nullptr);
+    bool bWritten = WriteFile(h, strBytes.data(), (DWORD)strBytes.size(), &dwWritten, nullptr) &&
+                    dwWritten == strBytes.size();
     CloseHandle(h);
+    return bWritten;
 }
 
 bool SetCreationAndWriteTime(const std::wstring &strPath, const SYSTEMTIME &stUTC)

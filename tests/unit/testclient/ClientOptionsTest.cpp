@@ -44,6 +44,18 @@ TEST_F(ClientOptionsParse, GlobalOptionsComeBeforeTheCommand)
     EXPECT_EQ(L"end", m_options.GetCommand());
 }
 
+TEST_F(ClientOptionsParse, MissingPipeWaitsUnlessToldToFail)
+{
+    ASSERT_TRUE(Parse({L"end", L"C:\\u"}));
+    EXPECT_FALSE(m_options.GetMissingFails());
+    ASSERT_TRUE(Parse({L"--missing", L"fail", L"end", L"C:\\u"})) << m_options.GetError();
+    EXPECT_TRUE(m_options.GetMissingFails());
+    ASSERT_TRUE(Parse({L"--missing", L"wait", L"end", L"C:\\u"}));
+    EXPECT_FALSE(m_options.GetMissingFails());
+    EXPECT_FALSE(Parse({L"--missing", L"maybe", L"end", L"C:\\u"}));
+    EXPECT_FALSE(Parse({L"--missing"}));
+}
+
 TEST_F(ClientOptionsParse, TextArgumentsMayLookLikeOptions)
 {
     ASSERT_TRUE(Parse({L"raw", L"--abrupt"}));

@@ -1,6 +1,5 @@
 #include "FolderCopy.h"
-#include "ScopedHandle.h"
-#include "TempFolder.h"
+#include "TestFiles.h"
 #include <gtest/gtest.h>
 #include <string>
 
@@ -8,23 +7,15 @@ class FolderCopyTest : public ::testing::Test {
 protected:
     static void WriteText(const std::wstring &strPath, const std::string &strText)
     {
-        ScopedFileHandle hFile(CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        ASSERT_TRUE(hFile.IsValid());
-        DWORD dw = 0;
-        ASSERT_TRUE(WriteFile(hFile.Get(), strText.data(), static_cast<DWORD>(strText.size()), &dw, nullptr));
+        ASSERT_TRUE(WriteBytes(strPath, strText)) << "cannot write the fixture file";
     }
     static std::string ReadText(const std::wstring &strPath)
     {
-        ScopedFileHandle hFile(CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!hFile) return "<missing>";
-        char buf[256];
-        DWORD dw = 0;
-        ReadFile(hFile.Get(), buf, sizeof(buf), &dw, nullptr);
-        return std::string(buf, dw);
+        return PathExists(strPath) ? ReadBytes(strPath) : "<missing>";
     }
 
-    TempFolder m_temp{L"foldercopy"};
-    const std::wstring m_strRoot = m_temp.Path();
+    TestFolder m_temp;
+    const std::wstring m_strRoot = m_temp.WithoutSlash();
 };
 
 TEST_F(FolderCopyTest, CopiesEveryFileAndSubfolderIntoANewUserFolder)

@@ -3,6 +3,7 @@
 #include "TestPipeServer.h"
 #include "WireText.h"
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 class PipeClientTest : public ::testing::Test {
@@ -63,4 +64,32 @@ TEST_F(PipeClientTest, BusyPipeWaitsForTheServersNextInstance)
     ASSERT_TRUE(server.WaitForMessages(2, 10000));
     EXPECT_EQ(L"first", WireText(server.Messages()[0]));
     EXPECT_EQ(L"second", WireText(server.Messages()[1]));
+}
+
+// The server goes away while the client waits for a free instance, and comes back a second later.
+static DWORD OpenWhileThePipeVanishes(const std::wstring &strName, bool bMissingFails)
+{
+    std::unique_ptr<TestPipeServer> pServer(new TestPipeServer(strName, 1));
+    if (!pServer->Start()) return ERROR_GEN_FAILURE;
+    PipeClient holder(strName, 1000);
+    if (holder.Open() != ERROR_SUCCESS) return ERROR_GEN_FAILURE;
+    std::unique_ptr<TestPipeServer> pNext(new TestPipeServer(strName, 1));
+    std::thread vanish([&] {
+        Sleep(300);
+        holder.Close();
+        pServer->Stop();
+        Sleep(1000);
+        pNext->Start();
+    });
+    PipeClient waiting(strName, 10000, bMissingFails);
+    DWORD dwOpen = waiting.Open();
+    vanish.join();
+    return dwOpen;
+}
+
+TEST_F(PipeClientTest, AVanishingPipeIsPartOfTheWaitUnlessMissingFails)
+{
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), OpenWhileThePipeVanishes(m_strName, false));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
+              OpenWhileThePipeVanishes(TestPipeServer::UniqueName(L"strict"), true));
 }

@@ -1,8 +1,8 @@
 // NolvexConnect.exe as tests and the demo run it: a separate process talking to a pipe server.
-#include "ClientProcess.h"
+#include "TestFiles.h"
+#include "ChildProcess.h"
 #include "PipeMessage.h"
 #include "ScopedHandle.h"
-#include "TempFolder.h"
 #include "TestPipeServer.h"
 #include "WireText.h"
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ protected:
     }
 
     // Starts the client with "--pipe <test pipe>" (unless bOwnPipe is false) and the arguments.
-    bool Launch(ClientProcess &client, const std::wstring &strArgs, bool bOwnPipe = true)
+    bool Launch(ChildProcess &client, const std::wstring &strArgs, bool bOwnPipe = true)
     {
         std::wstring strCommand = L"\"" + ClientPath() + L"\" ";
         if (bOwnPipe) strCommand += L"--pipe " + m_strPipe + L" ";
@@ -30,7 +30,7 @@ protected:
     // Runs the client to its end: its exit code, -1 when it hung, -2 when it did not start.
     int Run(const std::wstring &strArgs, bool bOwnPipe = true)
     {
-        ClientProcess client;
+        ChildProcess client;
         if (!Launch(client, strArgs, bOwnPipe)) return -2;
         return client.Finish();
     }
@@ -63,7 +63,7 @@ TEST_F(TestClientProgram, OneShotCommandsSendTheirMessage)
 
 TEST_F(TestClientProgram, StartAnnouncesItsOwnPidThenEndsNormally)
 {
-    ClientProcess client;
+    ChildProcess client;
     ASSERT_TRUE(Launch(client, L"start C:\\u\\a 1 0 --stay 1"));
     DWORD dwPid = client.Pid();
     EXPECT_EQ(0, client.Finish());
@@ -83,7 +83,7 @@ TEST_F(TestClientProgram, AbruptEndSendsNoMonitorEnd)
 
 TEST_F(TestClientProgram, QuitCommandEndsAWaitingClient)
 {
-    ClientProcess client;
+    ChildProcess client;
     ASSERT_TRUE(Launch(client, L"start C:\\u\\b 0 0"));
     ASSERT_TRUE(m_server.WaitForMessages(1, 10000));
     EXPECT_EQ(0, Run(L"quit " + std::to_wstring(client.Pid())));
@@ -110,9 +110,9 @@ TEST_F(TestClientProgram, IdleHoldsTheConnectionWithoutData)
 
 TEST_F(TestClientProgram, FilesCopiesTheSourceFolderIntoTheUserFolder)
 {
-    TempFolder temp(L"program-files");
+    TestFolder temp;
     CreateDirectoryW((temp / L"src").c_str(), nullptr);
-    temp.WriteFile(L"src\\UserSetting.xml", "<x/>");
+    ASSERT_TRUE(WriteBytes(temp / L"src\\UserSetting.xml", "<x/>"));
     EXPECT_EQ(0, Run(L"files \"" + (temp / L"user folder") + L"\" \"" + (temp / L"src") + L"\""));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((temp / L"user folder\\UserSetting.xml").c_str()));
     EXPECT_EQ(3, Run(L"files \"" + (temp / L"user") + L"\" \"" + (temp / L"absent") + L"\""));

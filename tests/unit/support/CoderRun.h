@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the coder tests: run a coder the way callers do (size query, then a buffer of
-// exactly that size) and view buffers as text.
+// Running a coder the way callers do (size query, then a buffer of exactly that size, with a
+// guard area behind it) and viewing buffers as text; shared by every test that runs a coder.
 #include "Coding.h"
 #include <memory>
 #include <string>
