@@ -18,7 +18,7 @@ public:
         STATUS_RUNNING = 6,
         STATUS_LOGOUT_ERROR = 7,
     };
-    static const int FIRST_LOGIN_KEY = 1;
+    static constexpr int FIRST_LOGIN_KEY = 1;
 
     Params();
     ~Params();

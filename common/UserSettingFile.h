@@ -23,11 +23,11 @@ class IniFile;
 class UserSettingFile : public XMLParser {
 public:
     // Message ids of the last errors.
-    static const long ERR_INVALID_CONTENTS = 4130;
-    static const long ERR_UPDATE_FAILED = 4131;
-    static const long ERR_CREATE_FAILED = 4170;
-    static const long ERR_REGISTRY_WRITE = 4180;
-    static const int KEY_LENGTH = 32;
+    static constexpr long ERR_INVALID_CONTENTS = 4130;
+    static constexpr long ERR_UPDATE_FAILED = 4131;
+    static constexpr long ERR_CREATE_FAILED = 4170;
+    static constexpr long ERR_REGISTRY_WRITE = 4180;
+    static constexpr int KEY_LENGTH = 32;
 
     // Seams for tests; the product uses the defaults.
     struct Seams {
@@ -87,7 +87,7 @@ public:
 
     // Names of the value elements in the file's order.
     static const wchar_t *const VALUE_NAMES[];
-    static const int VALUE_COUNT = 8;
+    static constexpr int VALUE_COUNT = 8;
 
 private:
     struct Values {

@@ -58,10 +58,11 @@ REGSAM WinRegInfo::ViewAccess(REGSAM samAccess)
 
 std::wstring WinRegInfo::ReadStringValue(HKEY hKey, const std::wstring &strValueName, LONG &lError)
 {
-    // Zeroed and one character longer than the largest value taken: the text is always ended.
-    std::vector<wchar_t> vecBuffer(kMaxValueChars + 1, L'\0');
+    // Room for the longest value taken and its terminating zero, plus one zero character that is
+    // never written: the text is always ended, also when the value was stored without its zero.
+    std::vector<wchar_t> vecBuffer(kMaxValueChars + 2, L'\0');
     DWORD dwType = REG_NONE;
-    DWORD dwBytes = (DWORD)(kMaxValueChars * sizeof(wchar_t));
+    DWORD dwBytes = (DWORD)((kMaxValueChars + 1) * sizeof(wchar_t));
     lError = RegQueryValueExW(hKey, strValueName.c_str(), nullptr, &dwType,
                               reinterpret_cast<BYTE *>(vecBuffer.data()), &dwBytes);
     if (lError != ERROR_SUCCESS) return std::wstring();
@@ -69,9 +70,11 @@ std::wstring WinRegInfo::ReadStringValue(HKEY hKey, const std::wstring &strValue
         lError = ERROR_INVALID_DATATYPE;
         return std::wstring();
     }
-    std::wstring strValue(vecBuffer.data(), dwBytes / sizeof(wchar_t));
-    size_t nZero = strValue.find(L'\0');
-    if (nZero != std::wstring::npos) strValue.erase(nZero);
+    std::wstring strValue(vecBuffer.data());
+    if (strValue.size() > kMaxValueChars) {
+        lError = ERROR_MORE_DATA;
+        return std::wstring();
+    }
     return strValue;
 }
 

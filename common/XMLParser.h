@@ -34,10 +34,10 @@ public:
     // Key of a plain UTF-8 file (no decryption).
     static const wchar_t *const KEY_UTF8;
     // How long a read waits for the section's mutex before it gives up.
-    static const DWORD SECTION_MUTEX_WAIT_MS = 5000;
+    static constexpr DWORD SECTION_MUTEX_WAIT_MS = 5000;
     // Whole attempts of one EndXML, and the pause between them.
-    static const int WRITE_ATTEMPTS = 5;
-    static const DWORD WRITE_RETRY_PAUSE_MS = 200;
+    static constexpr int WRITE_ATTEMPTS = 5;
+    static constexpr DWORD WRITE_RETRY_PAUSE_MS = 200;
 
     XMLParser();
     ~XMLParser();
