@@ -87,6 +87,13 @@ struct WtsMemoryTraits {   // what the terminal services calls hand out (the use
     static void Close(Type p) { ::WTSFreeMemory(p); }
 };
 
+template <typename Interface>
+struct ComTraits {   // COM interface pointers: released, not closed
+    typedef Interface *Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { p->Release(); }
+};
+
 typedef ScopedGeneric<HandleTraits> ScopedHandle;
 typedef ScopedGeneric<FileHandleTraits> ScopedFileHandle;
 typedef ScopedGeneric<FindHandleTraits> ScopedFindHandle;
@@ -95,3 +102,5 @@ typedef ScopedGeneric<ServiceHandleTraits> ScopedServiceHandle;
 typedef ScopedGeneric<LocalMemTraits> ScopedLocal;
 typedef ScopedGeneric<MapViewTraits> ScopedMapView;
 typedef ScopedGeneric<WtsMemoryTraits> ScopedWtsMemory;
+template <typename Interface>
+using ScopedCom = ScopedGeneric<ComTraits<Interface>>;

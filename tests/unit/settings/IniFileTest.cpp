@@ -5,34 +5,11 @@
 #include <gtest/gtest.h>
 #include <string>
 
+
 namespace {
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string Base64(const std::string &strBytes)
-{
-    std::string strOut;
-    for (size_t i = 0; i < strBytes.size(); i += 3) {
-        unsigned long ul = (unsigned long)(unsigned char)strBytes[i] << 16;
-        if (i + 1 < strBytes.size()) ul |= (unsigned long)(unsigned char)strBytes[i + 1] << 8;
-        if (i + 2 < strBytes.size()) ul |= (unsigned char)strBytes[i + 2];
-        strOut += kAlphabet[(ul >> 18) & 63];
-        strOut += kAlphabet[(ul >> 12) & 63];
-        strOut += i + 1 < strBytes.size() ? kAlphabet[(ul >> 6) & 63] : '=';
-        strOut += i + 2 < strBytes.size() ? kAlphabet[ul & 63] : '=';
-    }
-    return strOut;
-}
-
 std::string Utf16(const std::wstring &str)
 {
     return std::string(reinterpret_cast<const char *>(str.data()), str.size() * sizeof(wchar_t));
-}
-
-// The file form: Base64 text (as UTF-16LE) of the UTF-16LE XML text.
-std::string IniFileBytes(const std::wstring &strXml)
-{
-    std::string strText = Base64(Utf16(strXml));
-    return Utf16(std::wstring(strText.begin(), strText.end()));
 }
 }  // namespace
 

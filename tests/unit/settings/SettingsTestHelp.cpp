@@ -111,3 +111,33 @@ long ReadNumbered(UserSettingFile &file, const std::wstring &strPath, std::wstri
     }
     return (long)ulNumber;
 }
+
+namespace {
+const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64(const std::string &strBytes)
+{
+    std::string strOut;
+    for (size_t i = 0; i < strBytes.size(); i += 3) {
+        unsigned long ul = (unsigned long)(unsigned char)strBytes[i] << 16;
+        if (i + 1 < strBytes.size()) ul |= (unsigned long)(unsigned char)strBytes[i + 1] << 8;
+        if (i + 2 < strBytes.size()) ul |= (unsigned char)strBytes[i + 2];
+        strOut += kBase64Alphabet[(ul >> 18) & 63];
+        strOut += kBase64Alphabet[(ul >> 12) & 63];
+        strOut += i + 1 < strBytes.size() ? kBase64Alphabet[(ul >> 6) & 63] : '=';
+        strOut += i + 2 < strBytes.size() ? kBase64Alphabet[ul & 63] : '=';
+    }
+    return strOut;
+}
+
+std::string Utf16Bytes(const std::wstring &str)
+{
+    return std::string(reinterpret_cast<const char *>(str.data()), str.size() * sizeof(wchar_t));
+}
+}  // namespace
+
+std::string IniFileBytes(const std::wstring &strXml)
+{
+    std::string strText = Base64(Utf16Bytes(strXml));
+    return Utf16Bytes(std::wstring(strText.begin(), strText.end()));
+}

@@ -36,3 +36,6 @@ extern const wchar_t kTestSettingKey[];
 bool WriteNumbered(UserSettingFile &file, const std::wstring &strPath, unsigned long ulNumber);
 // The number of the file read; -1 when the read failed or the values do not belong together.
 long ReadNumbered(UserSettingFile &file, const std::wstring &strPath, std::wstring &strProblem);
+
+// The initialization file's form of the XML text: Base64 text (as UTF-16LE) of its UTF-16LE bytes.
+std::string IniFileBytes(const std::wstring &strXml);
