@@ -11,26 +11,47 @@
 namespace {
 const DWORD kWorkerTimeoutMs = 240000;
 const int kThreads = 4;
-const int kRounds = 30;
-const int kKillRounds = 8;
+const int kRounds = 60;
+const int kKillRounds = 20;
 
 std::string Narrow(const std::wstring &str)
 {
     return std::string(str.begin(), str.end());
 }
 
-// Starts nc_settingsworker with the arguments; the handle owns the process.
-ScopedHandle StartWorker(const std::wstring &strArgs)
-{
-    std::wstring strCommand = L"\"" + ProgramFolder() + L"nc_settingsworker.exe\" " + strArgs;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ScopedHandle();
-    CloseHandle(pi.hThread);
-    return ScopedHandle(pi.hProcess);
-}
+// nc_settingsworker with the arguments; ended on destruction if it still runs, so that no failed
+// assertion leaves a writer behind.
+class Worker {
+public:
+    explicit Worker(const std::wstring &strArgs)
+    {
+        std::wstring strCommand = L"\"" + ProgramFolder() + L"nc_settingsworker.exe\" " + strArgs;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+        CloseHandle(pi.hThread);
+        m_hProcess.Reset(pi.hProcess);
+    }
+    ~Worker()
+    {
+        if (m_hProcess.IsValid() && WaitForSingleObject(m_hProcess.Get(), 0) == WAIT_TIMEOUT) Kill();
+    }
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+
+    bool IsValid() const { return m_hProcess.IsValid(); }
+    HANDLE Get() const { return m_hProcess.Get(); }
+    // Ends it at once and waits for its end.
+    bool Kill()
+    {
+        return TerminateProcess(m_hProcess.Get(), 1) &&
+               WaitForSingleObject(m_hProcess.Get(), kWorkerTimeoutMs) == WAIT_OBJECT_0;
+    }
+
+private:
+    ScopedHandle m_hProcess;
+};
 }  // namespace
 
 class UserSettingConcurrencyTest : public ::testing::Test {
@@ -54,15 +75,14 @@ TEST_F(UserSettingConcurrencyTest, KillingTheWriterLeavesAWholeFile)
     UserSettingFile file;
     ASSERT_TRUE(WriteNumbered(file, m_strPath, 1));
     std::mt19937 random(GetCurrentProcessId());
-    std::uniform_int_distribution<int> pause(200, 1500);
+    std::uniform_int_distribution<int> pause(300, 900);
     long lLast = 1;
     int iChanged = 0;
     for (int i = 0; i < kKillRounds; ++i) {
-        ScopedHandle hWorker = StartWorker(L"writeloop \"" + m_strPath + L"\"");
-        ASSERT_TRUE(hWorker.IsValid()) << "error " << GetLastError();
+        Worker worker(L"writeloop \"" + m_strPath + L"\"");
+        ASSERT_TRUE(worker.IsValid()) << "error " << GetLastError();
         Sleep((DWORD)pause(random));
-        ASSERT_TRUE(TerminateProcess(hWorker.Get(), 1));
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hWorker.Get(), kWorkerTimeoutMs));
+        ASSERT_TRUE(worker.Kill());
         std::wstring strProblem;
         long lNumber = ReadNumbered(file, m_strPath, strProblem);
         ASSERT_GE(lNumber, 0) << "round " << i << ": " << Narrow(strProblem);
@@ -73,6 +93,38 @@ TEST_F(UserSettingConcurrencyTest, KillingTheWriterLeavesAWholeFile)
     EXPECT_GT(iChanged, 0);
 }
 
+// A large document, rewritten in a loop by another program: whenever the reader looks, and after
+// the writer is killed, the file is one whole document, the old or the new one.
+TEST_F(UserSettingConcurrencyTest, ALargeDocumentIsAlwaysSeenWhole)
+{
+    const size_t nChars = 1024 * 1024;
+    const DWORD dwWatchMs = 1500;
+    std::wstring strPath = m_folder.Path() + L"large.xml";
+    auto Document = [&](wchar_t c) {
+        std::wstring strDoc = L"<Fill>" + std::wstring(nChars, c) + L"</Fill>\r";
+        return std::string(reinterpret_cast<const char *>(strDoc.data()), strDoc.size() * sizeof(wchar_t));
+    };
+    const std::string strA = Document(L'A');
+    const std::string strB = Document(L'B');
+    std::mt19937 random(GetCurrentProcessId());
+    std::uniform_int_distribution<int> pause(0, 300);
+    int iSeen = 0;
+    for (int i = 0; i < kKillRounds / 4; ++i) {
+        Worker worker(L"xmlloop \"" + strPath + L"\" " + std::to_wstring(nChars));
+        ASSERT_TRUE(worker.IsValid()) << "error " << GetLastError();
+        for (DWORD dwStart = GetTickCount(); !PathExists(strPath) && GetTickCount() - dwStart < kWorkerTimeoutMs;) Sleep(10);
+        for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < dwWatchMs; ++iSeen) {
+            std::string strFile = ReadBytes(strPath);
+            ASSERT_TRUE(strFile == strA || strFile == strB) << "read " << iSeen << ": " << strFile.size() << " bytes";
+        }
+        Sleep((DWORD)pause(random));
+        ASSERT_TRUE(worker.Kill());
+        std::string strFile = ReadBytes(strPath);
+        ASSERT_TRUE(strFile == strA || strFile == strB) << "after kill " << i << ": " << strFile.size() << " bytes";
+    }
+    EXPECT_GT(iSeen, 0);
+}
+
 // Two programs with four threads each read and write the same file at once: every read sees one
 // whole file.
 TEST_F(UserSettingConcurrencyTest, TwoProcessesAndFourThreadsEachNeverSeeAMixedFile)
@@ -81,9 +133,8 @@ TEST_F(UserSettingConcurrencyTest, TwoProcessesAndFourThreadsEachNeverSeeAMixedF
         UserSettingFile file;
         ASSERT_TRUE(WriteNumbered(file, m_strPath, 1));
     }
-    ScopedHandle hWorker = StartWorker(L"stress \"" + m_strPath + L"\" " + std::to_wstring(kThreads) + L" " +
-                                       std::to_wstring(kRounds));
-    ASSERT_TRUE(hWorker.IsValid()) << "error " << GetLastError();
+    Worker worker(L"stress \"" + m_strPath + L"\" " + std::to_wstring(kThreads) + L" " + std::to_wstring(kRounds));
+    ASSERT_TRUE(worker.IsValid()) << "error " << GetLastError();
     volatile LONG lBad = 0;
     volatile LONG lReads = 0;
     std::vector<std::thread> vecThreads;
@@ -104,9 +155,9 @@ TEST_F(UserSettingConcurrencyTest, TwoProcessesAndFourThreadsEachNeverSeeAMixedF
         });
     }
     for (std::thread &thread : vecThreads) thread.join();
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hWorker.Get(), kWorkerTimeoutMs));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.Get(), kWorkerTimeoutMs));
     DWORD dwExit = 1;
-    ASSERT_TRUE(GetExitCodeProcess(hWorker.Get(), &dwExit));
+    ASSERT_TRUE(GetExitCodeProcess(worker.Get(), &dwExit));
     EXPECT_EQ(0u, dwExit) << "bad reads in the other process";
     EXPECT_EQ(0, lBad);
     EXPECT_EQ(kThreads * kRounds / 2, lReads);

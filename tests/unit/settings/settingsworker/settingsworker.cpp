@@ -2,8 +2,11 @@
 //   nc_settingsworker writeloop <path>                  writes numbered settings until killed
 //   nc_settingsworker stress <path> <threads> <rounds>  threads that read and write at once;
 //                                                       the exit code counts the bad reads
+//   nc_settingsworker xmlloop <path> <chars>            writes a large plain document, "A" and
+//                                                       "B" in turn, until killed
 #include "SettingsTestHelp.h"
 #include "UserSettingFile.h"
+#include "XMLParser.h"
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
@@ -15,6 +18,7 @@ const int kExitUsage = 100;
 // Numbers of the two programs never meet: each thread has its own range.
 const unsigned long kThreadRange = 1000000;
 const unsigned long kProcessRange = 100000000;
+const int kPlainCodeType = 99;
 
 int WriteLoop(const std::wstring &strPath)
 {
@@ -22,6 +26,16 @@ int WriteLoop(const std::wstring &strPath)
     for (unsigned long ul = 1;; ++ul) {
         if (WriteNumbered(file, strPath, ul)) printf("wrote %lu\n", ul);
         fflush(stdout);
+    }
+}
+
+int XmlLoop(const std::wstring &strPath, int iChars)
+{
+    XMLParser parser;
+    for (unsigned long ul = 0;; ++ul) {
+        parser.StartXML();
+        parser.OutElement(L"Fill", std::wstring((size_t)iChars, ul % 2 == 0 ? L'A' : L'B'), 0);
+        parser.EndXML(strPath, L"", kPlainCodeType);
     }
 }
 
@@ -52,7 +66,8 @@ int Stress(const std::wstring &strPath, int iThreads, int iRounds)
 int wmain(int argc, wchar_t **argv)
 {
     if (argc == 3 && wcscmp(argv[1], L"writeloop") == 0) return WriteLoop(argv[2]);
+    if (argc == 4 && wcscmp(argv[1], L"xmlloop") == 0) return XmlLoop(argv[2], _wtoi(argv[3]));
     if (argc == 5 && wcscmp(argv[1], L"stress") == 0) return Stress(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
-    fwprintf(stderr, L"usage: nc_settingsworker writeloop <path> | stress <path> <threads> <rounds>\n");
+    fwprintf(stderr, L"usage: nc_settingsworker writeloop <path> | stress <path> <threads> <rounds> | xmlloop <path> <chars>\n");
     return kExitUsage;
 }
