@@ -176,8 +176,21 @@ TEST(UserAdminTest, DenyOnlyAdministratorsGroupIsNotMembership)
     SID_AND_ATTRIBUTES disable = {pAdmins, 0};
     ScopedHandle hRestricted;
     BOOL bMade = CreateRestrictedToken(hToken.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, hRestricted.Receive());
-    FreeSid(pAdmins);
     ASSERT_TRUE(bMade) << "error " << GetLastError();
+    // The group is still listed, marked deny-only: exactly what a scan of the groups took for
+    // membership.
+    DWORD dwNeeded = 0;
+    GetTokenInformation(hRestricted.Get(), TokenGroups, nullptr, 0, &dwNeeded);
+    std::vector<BYTE> vecGroups(dwNeeded, 0);
+    ASSERT_TRUE(GetTokenInformation(hRestricted.Get(), TokenGroups, vecGroups.data(), dwNeeded, &dwNeeded));
+    const TOKEN_GROUPS *pGroups = reinterpret_cast<const TOKEN_GROUPS *>(vecGroups.data());
+    bool bDenyOnly = false;
+    for (DWORD i = 0; i < pGroups->GroupCount; ++i) {
+        if (EqualSid(pGroups->Groups[i].Sid, pAdmins) && (pGroups->Groups[i].Attributes & SE_GROUP_USE_FOR_DENY_ONLY))
+            bDenyOnly = true;
+    }
+    FreeSid(pAdmins);
+    if (!bDenyOnly) GTEST_SKIP() << "this system's filtered token does not list the group as deny-only";
     ScopedHandle hImpersonation;
     ASSERT_TRUE(DuplicateToken(hRestricted.Get(), SecurityImpersonation, hImpersonation.Receive()));
     ASSERT_TRUE(SetThreadToken(nullptr, hImpersonation.Get()));
