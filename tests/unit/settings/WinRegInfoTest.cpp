@@ -47,13 +47,15 @@ private:
     std::wstring m_strRoot;
 };
 
-// True when the simulator (not Wine's own wtsapi32, which lists no session) answers.
+// True when the simulator answers: Wine's own wtsapi32 (also when loaded from the program's
+// folder as a builtin) lists no session at all.
 bool SimulatorLoaded()
 {
-    HMODULE hModule = GetModuleHandleW(L"wtsapi32.dll");
-    wchar_t szPath[MAX_PATH] = {};
-    if (hModule == nullptr || GetModuleFileNameW(hModule, szPath, MAX_PATH) == 0) return false;
-    return _wcsicmp(szPath, (ProgramFolder() + L"wtsapi32.dll").c_str()) == 0;
+    PWTS_SESSION_INFOW pSessions = nullptr;
+    DWORD dwCount = 0;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &pSessions, &dwCount)) return false;
+    WTSFreeMemory(pSessions);
+    return dwCount > 0;
 }
 }  // namespace
 
