@@ -102,7 +102,6 @@ bool IniFile::ReadSetting()
     } else {
         LOGWRITE(LOG_ERROR, L"ReadSetting() Failed to XML load");
     }
-    MapClear();
     Publish(strFolder, values);
     return bRead;
 }

@@ -237,7 +237,6 @@ bool UserSettingFile::ReadSetting(const std::wstring &strPath)
         bLoaded = true;
         ParseValues(values, bRoot);
     }
-    MapClear();
     if (bLoaded && !bRoot) {
         LOGWRITE(LOG_ERROR, L"There is no 'User Setting Information'.");
         SetLastReadError(ERR_INVALID_CONTENTS);
