@@ -122,6 +122,30 @@ TEST_F(WinRegInfoTest, InstallPathGetsATrailingBackslash)
     m_info.SetRegeditValue(L"t", HKEY_LOCAL_MACHINE, WinRegInfo::ProductKey(), L"Path", strOld);
 }
 
+// On a 64-bit machine both builds read the product's keys of the 32-bit view, where the 32-bit
+// installer writes them, and never the 64-bit view's (HKLM\SOFTWARE has two; HKCU\Software is
+// shared).
+TEST_F(WinRegInfoTest, ProductKeysComeFromThe32BitView)
+{
+#ifndef _WIN64
+    BOOL bWow64 = FALSE;
+    if (!::IsWow64Process(GetCurrentProcess(), &bWow64) || !bWow64) GTEST_SKIP() << "a 32-bit machine has one view";
+#endif
+    const wchar_t szRight[] = L"C:\\From32BitView";
+    const wchar_t szWrong[] = L"C:\\From64BitView";
+    ScopedRegKey h32;
+    ScopedRegKey h64;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestSubkey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, h32.Receive(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestSubkey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, h64.Receive(), nullptr));
+    RegSetValueExW(h32.Get(), L"View", 0, REG_SZ, reinterpret_cast<const BYTE *>(szRight), sizeof(szRight));
+    RegSetValueExW(h64.Get(), L"View", 0, REG_SZ, reinterpret_cast<const BYTE *>(szWrong), sizeof(szWrong));
+    EXPECT_EQ(szRight, m_info.GetRegeditValue(L"t", HKEY_LOCAL_MACHINE, kTestSubkey, L"View"));
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestSubkey, KEY_WOW64_64KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestSubkey, KEY_WOW64_32KEY, 0);
+}
+
 // In the monitor service the user's keys are those of the active session's user under
 // HKEY_USERS; with nobody logged on there are none.
 TEST_F(WinRegInfoTest, ServiceReadsTheActiveUsersKeysOrNothing)
