@@ -1,6 +1,8 @@
 // The trace log and the process-wide user setting file: the log takes LogLevel and NolvexID from
 // it, and neither ever waits for the other.
 #include "FileIO.h"
+#include "IniFile.h"
+#include "WinRegInfo.h"
 #include "Log.h"
 #include "SettingsTestHelp.h"
 #include "TestFiles.h"
@@ -69,6 +71,27 @@ TEST_F(TraceLogSettingsTest, LogTakesLevelAndUserPartFromTheUserSettingFile)
     LOGWRITE(LOG_INFO, L"after the change");
     std::wstring strName = TraceLog::GetInstance().GetFileName();
     EXPECT_NE(std::wstring::npos, strName.find(L"_carol.dat")) << std::string(strName.begin(), strName.end());
+}
+
+// Without a user setting file the initialization file of the install folder gives the level.
+TEST_F(TraceLogSettingsTest, WithoutAUserFileTheInitializationFileGivesTheLevel)
+{
+    ASSERT_FALSE(PathExists(m_strDefaultPath));
+    WriteBytes(m_folder.Path() + L"NolvexConnectIni.xml", IniFileBytes(L"<LogLevel>1</LogLevel>"));
+    WinRegInfo reg;
+    std::wstring strOldPath = reg.GetRegeditValue(L"t", HKEY_LOCAL_MACHINE, WinRegInfo::ProductKey(), L"Path");
+    ASSERT_EQ(0, reg.SetRegeditValue(L"t", HKEY_LOCAL_MACHINE, WinRegInfo::ProductKey(), L"Path", m_folder.Path()));
+
+    TraceLog::Seams seams;
+    seams.strAppName = L"NolvexConnect";
+    seams.strFolder = m_folder.Path() + L"logs";
+    TraceLog log(seams);
+    log.Write(LOG_DEBUG, L"a.cpp", L"A::B", 1, L"debug from the initialization file");
+    int iLevel = log.GetLevel();
+    std::wstring strIniFolder = IniFile::GetInstance().GetFolder();
+    reg.SetRegeditValue(L"t", HKEY_LOCAL_MACHINE, WinRegInfo::ProductKey(), L"Path", strOldPath);
+    EXPECT_EQ(1, iLevel);
+    EXPECT_EQ(m_folder.Path(), strIniFolder);
 }
 
 // Threads that write the setting (and log while doing so) beside threads that only log: the
