@@ -1,6 +1,7 @@
 #pragma once
 // Move-only owners of Windows handles; raw handles only cross a Windows call.
 #include <windows.h>
+#include <wtsapi32.h>
 #include <utility>
 
 template <typename Traits>
@@ -75,9 +76,31 @@ struct LocalMemTraits {
     static void Close(Type h) { ::LocalFree(h); }
 };
 
+struct MapViewTraits {   // MapViewOfFile results
+    typedef void *Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { ::UnmapViewOfFile(p); }
+};
+struct WtsMemoryTraits {   // what the terminal services calls hand out (the user links wtsapi32)
+    typedef void *Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { ::WTSFreeMemory(p); }
+};
+
+template <typename Interface>
+struct ComTraits {   // COM interface pointers: released, not closed
+    typedef Interface *Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { p->Release(); }
+};
+
 typedef ScopedGeneric<HandleTraits> ScopedHandle;
 typedef ScopedGeneric<FileHandleTraits> ScopedFileHandle;
 typedef ScopedGeneric<FindHandleTraits> ScopedFindHandle;
 typedef ScopedGeneric<RegKeyTraits> ScopedRegKey;
 typedef ScopedGeneric<ServiceHandleTraits> ScopedServiceHandle;
 typedef ScopedGeneric<LocalMemTraits> ScopedLocal;
+typedef ScopedGeneric<MapViewTraits> ScopedMapView;
+typedef ScopedGeneric<WtsMemoryTraits> ScopedWtsMemory;
+template <typename Interface>
+using ScopedCom = ScopedGeneric<ComTraits<Interface>>;

@@ -2,8 +2,10 @@
 #include "Coding.h"
 #include "Date.h"
 #include "FileIO.h"
+#include "IniFile.h"
 #include "NolvexException.h"
 #include "OSInformation.h"
+#include "UserSettingFile.h"
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -211,9 +213,8 @@ void TraceLog::WriteLine(int iLevel, const std::wstring &strSourceFile, const st
         SYSTEMTIME stNow;
         ReadClock(stNow);
         std::wstring strStamp = StampOf(stNow);
-        // A new NolvexID in the user setting file will also force a switch here once that file
-        // exists (its changed flag); until then only the date decides.
-        if (strStamp.compare(0, 10, m_strLastStamp, 0, 10) != 0) SwitchFile(stNow, strStamp);
+        bool bUserChanged = UserPartChanged();
+        if (bUserChanged || strStamp.compare(0, 10, m_strLastStamp, 0, 10) != 0) SwitchFile(stNow, strStamp);
 
         WriteToFile(BuildLine(strStamp, iLevel, strSourceFile, strFunctionName, lLine, strMessage));
     } catch (const std::bad_alloc &e) {
@@ -241,12 +242,29 @@ bool TraceLog::IsDebugOn()
     return lValue != 0;
 }
 
-// LogLevel of the user setting file when it has a path, else of the initialization file. Neither
-// file class exists in the program yet: until they do, the value is empty, which resolves the
-// switch to 0 (DEBUG lines are written only after SetLogLevel(1)).
+// LogLevel of the user setting file when it has a path, else of the initialization file. The
+// logger only reads what the two process-wide objects have published and never waits for their
+// operation locks (TryReadOnce): a thread that holds one of them may itself be waiting for the
+// logger's mutex (docs/settings.md, lock order).
 std::wstring TraceLog::ReadConfiguredLogLevel()
 {
-    return std::wstring();
+    UserSettingFile &settings = UserSettingFile::GetInstance();
+    settings.TryReadOnce();
+    if (!settings.GetFilePath().empty()) return settings.GetLogLevel();
+    IniFile &ini = IniFile::GetInstance();
+    ini.TryReadOnce();
+    return ini.GetLogLevel();
+}
+
+// A new user setting was written (its changed flag, cleared here): the user part is computed
+// again and a different one switches the file.
+bool TraceLog::UserPartChanged()
+{
+    if (IsMonitorService() || !UserSettingFile::GetInstance().TakeChanged()) return false;
+    std::wstring strUserPart = ComputeUserPart();
+    if (strUserPart == m_strUserPart) return false;
+    m_strUserPart = strUserPart;
+    return true;
 }
 
 void TraceLog::ResolveFolder()
@@ -309,11 +327,16 @@ void TraceLog::SwitchFile(const SYSTEMTIME &stNow, const std::wstring &strStamp)
 }
 
 // Elsewhere than in the monitor service the user part is the NolvexID of the user setting file
-// (also kept as userIdValue). That file class is not built yet: the user part stays empty there.
+// (also kept as userIdValue), read once if nobody has read it yet.
 std::wstring TraceLog::ComputeUserPart()
 {
     if (IsMonitorService()) return SanitizeUserPart(kMonitorAppName);
-    return std::wstring();
+    UserSettingFile &settings = UserSettingFile::GetInstance();
+    settings.TryReadOnce();
+    std::wstring strId = settings.GetNolvexID();
+    // An id set by the program (SetUserIdValue) is not forgotten for want of a file.
+    if (!strId.empty()) m_strUserIdValue = strId;
+    return SanitizeUserPart(strId);
 }
 
 std::wstring TraceLog::SanitizeUserPart(const std::wstring &strUserPart)

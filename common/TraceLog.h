@@ -66,6 +66,7 @@ private:
                    long lLine, const std::wstring &strMessage);
     bool IsDebugOn();
     std::wstring ReadConfiguredLogLevel();
+    bool UserPartChanged();
     void ResolveFolder();
     std::wstring ProductLogFolder();
     bool IsTraceOn();

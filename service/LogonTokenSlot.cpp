@@ -1,22 +1,11 @@
 #include "LogonTokenSlot.h"
-#include "CriticalSectionLock.h"
 #include "Log.h"
 
 LogonTokenSlot g_hLogonToken;
 
-LogonTokenSlot::LogonTokenSlot()
-{
-    InitializeCriticalSection(&m_cs);
-}
-
-LogonTokenSlot::~LogonTokenSlot()
-{
-    DeleteCriticalSection(&m_cs);
-}
-
 bool LogonTokenSlot::Discard()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     bool bHeld = m_hToken.IsValid();
     m_hToken.Reset();
     return bHeld;
@@ -24,13 +13,13 @@ bool LogonTokenSlot::Discard()
 
 void LogonTokenSlot::Store(HANDLE hToken)
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     m_hToken.Reset(hToken);
 }
 
 ScopedHandle LogonTokenSlot::Duplicate()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     ScopedHandle hCopy;
     if (!m_hToken) return hCopy;
     if (!DuplicateHandle(GetCurrentProcess(), m_hToken.Get(), GetCurrentProcess(), hCopy.Receive(), 0, FALSE,
@@ -43,6 +32,6 @@ ScopedHandle LogonTokenSlot::Duplicate()
 
 HANDLE LogonTokenSlot::Peek()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     return m_hToken.Get();
 }

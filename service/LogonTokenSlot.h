@@ -3,12 +3,12 @@
 // on each logon; the main loop gives each logon worker a duplicate of its own, so a later logon
 // that closes the slot's token never pulls it from under a running worker.
 #include "ScopedHandle.h"
+#include "CriticalSection.h"
 #include <windows.h>
 
 class LogonTokenSlot {
 public:
-    LogonTokenSlot();
-    ~LogonTokenSlot();
+    LogonTokenSlot() = default;
     LogonTokenSlot(const LogonTokenSlot &) = delete;
     LogonTokenSlot &operator=(const LogonTokenSlot &) = delete;
 
@@ -22,7 +22,7 @@ public:
     HANDLE Peek();
 
 private:
-    CRITICAL_SECTION m_cs;
+    CriticalSection m_cs;
     ScopedHandle m_hToken;
 };
 

@@ -1,23 +1,20 @@
 #include "PipeInstancePool.h"
-#include "CriticalSectionLock.h"
 #include "Log.h"
 
 PipeInstancePool g_pipeInstances;
 
 PipeInstancePool::PipeInstancePool() : m_bOpen(false)
 {
-    InitializeCriticalSection(&m_cs);
 }
 
 PipeInstancePool::~PipeInstancePool()
 {
     Close();
-    DeleteCriticalSection(&m_cs);
 }
 
 bool PipeInstancePool::Open()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     if (m_bOpen) return true;
     m_hFreed.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!m_hFreed) {
@@ -30,7 +27,7 @@ bool PipeInstancePool::Open()
 
 void PipeInstancePool::Close()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     m_bOpen = false;
     m_vecFree.clear();
     m_hFreed.Reset();
@@ -38,13 +35,13 @@ void PipeInstancePool::Close()
 
 HANDLE PipeInstancePool::FreedEvent()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     return m_hFreed.Get();
 }
 
 ScopedFileHandle PipeInstancePool::Take()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     ScopedFileHandle hPipe;
     if (!m_vecFree.empty()) {
         hPipe = std::move(m_vecFree.back());
@@ -56,7 +53,7 @@ ScopedFileHandle PipeInstancePool::Take()
 void PipeInstancePool::Return(ScopedFileHandle hPipe)
 {
     if (!hPipe) return;
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     if (!m_bOpen) return;   // hPipe closes on the way out
     m_vecFree.push_back(std::move(hPipe));
     if (!SetEvent(m_hFreed.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
@@ -64,6 +61,6 @@ void PipeInstancePool::Return(ScopedFileHandle hPipe)
 
 size_t PipeInstancePool::Size()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     return m_vecFree.size();
 }

@@ -6,6 +6,7 @@
 // event, which wakes a main loop that found every instance busy.
 // Shared by the main loop and the client workers; every access holds the pool's lock (a leaf).
 #include "ScopedHandle.h"
+#include "CriticalSection.h"
 #include <windows.h>
 #include <vector>
 
@@ -29,7 +30,7 @@ public:
     size_t Size();
 
 private:
-    CRITICAL_SECTION m_cs;
+    CriticalSection m_cs;
     ScopedHandle m_hFreed;
     std::vector<ScopedFileHandle> m_vecFree;
     bool m_bOpen;

@@ -1,23 +1,12 @@
 #include "ServiceStatusReport.h"
 #include "Log.h"
 #include "ServiceGlobals.h"
-#include "CriticalSectionLock.h"
 
 ServiceStatusReport g_statusReport;
 
-ServiceStatusReport::ServiceStatusReport()
-{
-    InitializeCriticalSection(&m_cs);
-}
-
-ServiceStatusReport::~ServiceStatusReport()
-{
-    DeleteCriticalSection(&m_cs);
-}
-
 void ServiceStatusReport::Report(DWORD dwState, DWORD dwCheckPoint, DWORD dwWaitHint)
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     g_serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     g_serviceStatus.dwControlsAccepted = ACCEPTED_CONTROLS;
     g_serviceStatus.dwCurrentState = dwState;
@@ -28,13 +17,13 @@ void ServiceStatusReport::Report(DWORD dwState, DWORD dwCheckPoint, DWORD dwWait
 
 void ServiceStatusReport::ReportCurrent()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     SendLocked();
 }
 
 void ServiceStatusReport::SetExitCode(ServiceExitCode code)
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     if (g_serviceStatus.dwServiceSpecificExitCode != NC_EXIT_OK || code == NC_EXIT_OK) return;
     LOGWRITE(LOG_ERROR, L"The service ends with the service-specific exit code %lu.", static_cast<DWORD>(code));
     g_serviceStatus.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
@@ -43,13 +32,13 @@ void ServiceStatusReport::SetExitCode(ServiceExitCode code)
 
 DWORD ServiceStatusReport::GetExitCode()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     return g_serviceStatus.dwServiceSpecificExitCode;
 }
 
 void ServiceStatusReport::Reset()
 {
-    CriticalSectionLock lock(&m_cs);
+    CriticalSection::Lock lock(m_cs);
     g_serviceStatus.dwWin32ExitCode = NO_ERROR;
     g_serviceStatus.dwServiceSpecificExitCode = NC_EXIT_OK;
 }

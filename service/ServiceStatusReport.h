@@ -3,6 +3,7 @@
 // and the dispatcher thread (HandlerEx) both report, so the record is written under one lock.
 // A failing start-up or loop step leaves its service-specific exit code, which every later report
 // carries (Win32 exit code ERROR_SERVICE_SPECIFIC_ERROR).
+#include "CriticalSection.h"
 #include <windows.h>
 
 // What failed, as the service manager shows it in the service-specific exit code.
@@ -22,8 +23,7 @@ public:
     static constexpr DWORD ACCEPTED_CONTROLS =
         SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_SESSIONCHANGE;
 
-    ServiceStatusReport();
-    ~ServiceStatusReport();
+    ServiceStatusReport() = default;
     ServiceStatusReport(const ServiceStatusReport &) = delete;
     ServiceStatusReport &operator=(const ServiceStatusReport &) = delete;
 
@@ -40,7 +40,7 @@ public:
 private:
     void SendLocked();
 
-    CRITICAL_SECTION m_cs;
+    CriticalSection m_cs;
 };
 
 extern ServiceStatusReport g_statusReport;

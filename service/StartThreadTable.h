@@ -2,14 +2,14 @@
 // g_hStartThread: user name -> the client worker that watches that user's client. Shared by all
 // client workers; every access holds the table's lock, so a MonitorEnd never queues a wake-up to
 // a worker that has already left its watch (and closed its handle).
+#include "CriticalSection.h"
 #include <windows.h>
 #include <map>
 #include <string>
 
 class StartThreadTable {
 public:
-    StartThreadTable();
-    ~StartThreadTable();
+    StartThreadTable() = default;
     StartThreadTable(const StartThreadTable &) = delete;
     StartThreadTable &operator=(const StartThreadTable &) = delete;
 
@@ -24,7 +24,7 @@ public:
     size_t Size();
 
 private:
-    CRITICAL_SECTION m_cs;
+    CriticalSection m_cs;
     std::map<std::wstring, HANDLE> m_mapThreads;
 };
 

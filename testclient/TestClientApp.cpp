@@ -1,4 +1,5 @@
 #include "TestClientApp.h"
+#include "SettingsCommands.h"
 #include "ConsoleOut.h"
 #include "FolderCopy.h"
 #include "Log.h"
@@ -41,6 +42,8 @@ int TestClientApp::Run()
     if (strCommand == L"idle") return RunIdle();
     if (strCommand == L"files") return RunFiles();
     if (strCommand == L"quit") return RunQuit();
+    if (strCommand == L"settings" || strCommand == L"ini" || strCommand == L"osinfo")
+        return SettingsCommands(m_options.GetArgs()).Run(strCommand);
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }
