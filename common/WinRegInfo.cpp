@@ -1,4 +1,5 @@
 #include "WinRegInfo.h"
+#include "ActiveSession.h"
 #include "Log.h"
 #include "OSInformation.h"
 #include "RegistryView.h"
@@ -271,25 +272,11 @@ std::wstring WinRegInfo::GetModuleVersion()
 
 bool WinRegInfo::FindActiveSession(DWORD &dwSessionId)
 {
-    ScopedWtsMemory pMemory;
-    DWORD dwCount = 0;
-    PWTS_SESSION_INFOW pSessions = nullptr;
-    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &pSessions, &dwCount)) {
-        LOG_API_ERROR(L"WTSEnumerateSessions", GetLastError());
-        return false;
-    }
-    pMemory.Reset(pSessions);
-    LOGWRITE(LOG_DEBUG, L"All Session Count  %ld", (long)dwCount);
-    for (DWORD i = 0; i < dwCount; ++i) {
-        LOGWRITE(LOG_DEBUG, L"SessionID[%ld]=%ld status=%d", (long)i, (long)pSessions[i].SessionId,
-                 (int)pSessions[i].State);
-        if (pSessions[i].State == WTSActive) {
-            dwSessionId = pSessions[i].SessionId;
-            LOGWRITE(LOG_DEBUG, L"Active SessionId  %ld", (long)dwSessionId);
-            return true;
-        }
-    }
-    return false;
+    long lResult = ActiveSession::Find(dwSessionId);
+    if (lResult > 0) LOG_API_ERROR(L"WTSEnumerateSessions", lResult);
+    if (lResult != ActiveSession::FOUND) return false;
+    LOGWRITE(LOG_DEBUG, L"Active SessionId  %ld", (long)dwSessionId);
+    return true;
 }
 
 std::wstring WinRegInfo::GetTokenUserSID(HANDLE hToken)

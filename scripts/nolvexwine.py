@@ -161,25 +161,40 @@ class Prefix:
     def is_ready(self):
         return os.path.isfile(os.path.join(self.path, READY_MARKER))
 
+    def applied_overrides(self):
+        """The simulator overrides the ready marker records as set."""
+        try:
+            with open(os.path.join(self.path, READY_MARKER), encoding="utf-8") as marker:
+                return set(marker.read().split())
+        except OSError:
+            return set()
+
     def create(self, fresh=True, overrides=()):
         """Boots the prefix unless a finished one is there (fresh=True always boots a new one) and
-        selects the given simulator DLLs. wineboot is waited for with the server's -w: otherwise
-        two service managers can run in the new prefix."""
+        selects the given simulator DLLs (also in a finished prefix that lacks one: a simulator added
+        later reaches existing build folders). wineboot is waited for with the server's -w:
+        otherwise two service managers can run in the new prefix."""
         os.makedirs(self.build_dir, exist_ok=True)
         with open(self.path + ".lock", "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
-            if fresh or not self.is_ready():
+            booted = fresh or not self.is_ready()
+            if booted:
                 self.remove()
                 boot_env = dict(self.env, WINEDLLOVERRIDES="mscoree,mshtml=")
                 subprocess.run(self.argv("wineboot", "-i"), env=boot_env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
                 self.wait()
-                for dll in overrides:
-                    self.set_dll_override(dll)
-                self.wait()
                 if not os.path.isfile(os.path.join(self.path, "system.reg")):
                     raise HarnessError("wineboot made no prefix at " + self.path)
-                open(os.path.join(self.path, READY_MARKER), "w").close()
+            applied = self.applied_overrides()
+            missing = [dll for dll in overrides if dll not in applied]
+            if missing or booted:
+                for dll in missing:
+                    self.set_dll_override(dll)
+                if booted:
+                    self.wait()   # never in a running prefix: its sleeper may live for hours
+                with open(os.path.join(self.path, READY_MARKER), "w", encoding="utf-8") as marker:
+                    marker.write(" ".join(sorted(applied | set(missing))))
 
     def remove(self):
         if os.path.isdir(self.path):
@@ -243,6 +258,12 @@ class Prefix:
         keys; in a win64 prefix the 64-bit reg would otherwise write the other view."""
         view = ["/reg:32"] if view32 else []
         self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f", *view, check=True)
+
+    def reg_delete(self, key, name=None, view32=False):
+        """Deletes a value (or, without a name, the key); a missing one is no error."""
+        target = ["/v", name] if name is not None else []
+        view = ["/reg:32"] if view32 else []
+        self.wine("reg", "delete", key, *target, "/f", *view)
 
     def set_dll_override(self, dll, mode="native,builtin"):
         self.reg_add(r"HKCU\Software\Wine\DllOverrides", dll, mode)

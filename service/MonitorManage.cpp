@@ -1,4 +1,5 @@
 #include "MonitorManage.h"
+#include "ActiveSession.h"
 #include "ClientProcess.h"
 #include "Log.h"
 #include "MessageIds.h"
@@ -309,28 +310,13 @@ std::wstring MonitorManage::QueryActiveUserName(int iLevel)
 {
     // Errors follow the caller's level too: the start-up poll asks up to 301 times.
     const int iErrLevel = iLevel == LOG_DEBUG ? LOG_DEBUG : LOG_ERROR;
-    PWTS_SESSION_INFOW pSessions = nullptr;
-    DWORD dwCount = 0;
-    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &pSessions, &dwCount)) {
-        DWORD dwErr = GetLastError();
-        LOGWRITE(iErrLevel, L"APIError [%s] rc:[%ld] msg:[%s]", L"WTSEnumerateSessions", (long)dwErr,
-                 SystemErrorText(dwErr).c_str());
+    std::wstring strName;
+    long lResult = ActiveSession::FindUserName(strName);
+    if (lResult > 0) {
+        LOGWRITE(iErrLevel, L"APIError [%s] rc:[%ld] msg:[%s]", L"WTSEnumerateSessions", lResult,
+                 SystemErrorText((DWORD)lResult).c_str());
         return std::wstring();
     }
-    std::wstring strName;
-    for (DWORD i = 0; i < dwCount; ++i) {
-        if (pSessions[i].State != WTSActive) continue;
-        LPWSTR pszName = nullptr;
-        DWORD dwBytes = 0;
-        if (WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, pSessions[i].SessionId, WTSUserName, &pszName,
-                                        &dwBytes) &&
-            pszName != nullptr) {
-            strName = pszName;
-        }
-        if (pszName != nullptr) WTSFreeMemory(pszName);
-        break;
-    }
-    WTSFreeMemory(pSessions);
     if (strName.empty()) LOGWRITE(iErrLevel, L"Can't Get Active User Name");
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] GetAccessUserName() return is [%s]", strName.c_str());
     return strName;

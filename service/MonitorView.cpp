@@ -1,4 +1,5 @@
 #include "MonitorView.h"
+#include "ActiveSession.h"
 #include "ConvertString.h"
 #include "Language.h"
 #include "Log.h"
@@ -9,13 +10,6 @@
 #include <vector>
 
 namespace {
-struct WtsSessionListTraits {   // what WTSEnumerateSessionsW hands out
-    typedef PWTS_SESSION_INFOW Type;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type p) { WTSFreeMemory(p); }
-};
-typedef ScopedGeneric<WtsSessionListTraits> ScopedSessionList;
-
 // Texts travel with their terminating zero; the terminal services want the sizes in bytes.
 std::vector<wchar_t> TerminatedCopy(const std::wstring &str)
 {
@@ -108,23 +102,16 @@ std::wstring MonitorView::LoadMessageText(HMODULE hModule, long lMessageId) cons
 long MonitorView::FindActiveSession(DWORD &dwSessionId) const
 {
     LOG_SCOPE();
-    ScopedSessionList pSessions;
-    DWORD dwCount = 0;
     LOGWRITE(LOG_DEBUG, L"[API Call] WTSEnumerateSessions()");
-    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, pSessions.Receive(), &dwCount)) {
-        DWORD dwError = FailureCode();
-        LOG_API_ERROR(L"WTSEnumerateSessions", dwError);
-        return (long)dwError;
+    long lResult = ActiveSession::Find(dwSessionId);
+    if (lResult == ActiveSession::FOUND) {
+        LOGWRITE(LOG_INFO, L"Active SessionId  %ld", (long)dwSessionId);
+    } else if (lResult == ActiveSession::NONE_ACTIVE) {
+        LOGWRITE(LOG_WARN, L"No active session: the message is not shown");
+    } else {
+        LOG_API_ERROR(L"WTSEnumerateSessions", lResult);
     }
-    for (DWORD i = 0; i < dwCount; ++i) {
-        if (pSessions.Get()[i].State == WTSActive) {
-            dwSessionId = pSessions.Get()[i].SessionId;
-            LOGWRITE(LOG_INFO, L"Active SessionId  %ld", (long)dwSessionId);
-            return 0;
-        }
-    }
-    LOGWRITE(LOG_WARN, L"No active session: the message is not shown");
-    return -1;
+    return lResult;
 }
 
 long MonitorView::SendSessionMessage(DWORD dwSessionId, const std::wstring &strCaption,

@@ -48,11 +48,6 @@ def unix_path(windows_path):
     return PREFIX.drive_c(*windows_path[3:].rstrip("\\").split("\\"))
 
 
-def reg_delete(key, name=None):
-    args = ["reg", "delete", key, "/f"] if name is None else ["reg", "delete", key, "/v", name, "/f"]
-    PREFIX.wine(*args)
-
-
 class UserSettingFile(unittest.TestCase):
     def setUp(self):
         code, info, _ = client("osinfo")
@@ -60,7 +55,7 @@ class UserSettingFile(unittest.TestCase):
         self.folder = unix_path(info["AppDataFolderPath"])
         self.path = os.path.join(self.folder, "UserSetting.xml")
         shutil.rmtree(self.folder, ignore_errors=True)
-        reg_delete(PRODUCT_KEY, "UserSettingFile")
+        PREFIX.reg_delete(PRODUCT_KEY, "UserSettingFile")
 
     def registry_key(self):
         return client("osinfo")[1]["UserSettingFileKeyInfo"]
@@ -98,7 +93,7 @@ class UserSettingFile(unittest.TestCase):
 
     def test_without_the_registry_key_nothing_is_read(self):
         self.assertEqual(0, client("settings", "set", "NolvexID=kept")[0])
-        reg_delete(PRODUCT_KEY, "UserSettingFile")
+        PREFIX.reg_delete(PRODUCT_KEY, "UserSettingFile")
         code, values, _ = client("settings", "show")
         self.assertEqual("0", values["Read"])
         self.assertEqual("", values["NolvexID"])
@@ -124,7 +119,7 @@ class InitializationFile(unittest.TestCase):
     def setUp(self):
         self.install = PREFIX.drive_c("Program Files", "Korvell", "NolvexConnect")
         os.makedirs(self.install, exist_ok=True)
-        PREFIX.reg_add(INSTALL_KEY, "Path", r"C:\Program Files\Korvell\NolvexConnect")
+        PREFIX.reg_add(INSTALL_KEY, "Path", r"C:\Program Files\Korvell\NolvexConnect", view32=True)
         self.path = os.path.join(self.install, "NolvexConnectIni.xml")
 
     def tearDown(self):
@@ -171,7 +166,7 @@ class InitializationFile(unittest.TestCase):
 
 class OsInformation(unittest.TestCase):
     def tearDown(self):
-        reg_delete(APP_DEFAULTS + "\\NolvexConnect.exe")
+        PREFIX.reg_delete(APP_DEFAULTS + "\\NolvexConnect.exe")
 
     def version_as(self, wine_version):
         PREFIX.reg_add(APP_DEFAULTS + "\\NolvexConnect.exe", "Version", wine_version)
@@ -214,8 +209,8 @@ class ServiceProcessKeys(unittest.TestCase):
 
     def tearDown(self):
         self.sim.reset()
-        reg_delete(PRODUCT_KEY, "TerminalProfile")
-        reg_delete(PRODUCT_KEY, "UserSettingFile")
+        PREFIX.reg_delete(PRODUCT_KEY, "TerminalProfile")
+        PREFIX.reg_delete(PRODUCT_KEY, "UserSettingFile")
 
     def test_nobody_logged_on_gives_empty_keys(self):
         self.sim.write_scenario(logged_on=False)
