@@ -491,8 +491,10 @@ DWORD RasSimulator::HangUp(HRASCONN hConn)
         RasConnectionTable table(m_store);
         RasConnection conn;
         dwResult = table.Find(hConn, conn);
-        if (dwResult == ERROR_SUCCESS && !conn.bHangingUp) {
-            RasDialScript script = RasDialScript::From(m_scenario);
+        RasDialScript script = RasDialScript::From(m_scenario);
+        // A hang-up that was scripted never to complete completes once the script no longer says so.
+        bool bLifted = conn.bHangingUp && conn.bHangUpNever && !script.bHangUpNever;
+        if (dwResult == ERROR_SUCCESS && (!conn.bHangingUp || bLifted)) {
             conn.bHangingUp = true;
             conn.bHangUpNever = script.bHangUpNever;
             conn.ullGoneMs = RasConnectionTable::NowMs() + script.dwHangUpDelayMs;
