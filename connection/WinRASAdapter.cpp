@@ -117,6 +117,16 @@ long WinRASAdapter::ConnectClaimed(const AdapterConnectInfo &info)
     return lResult;
 }
 
+long WinRASAdapter::SetEntry(const AdapterConnectInfo &info)
+{
+    LOG_SCOPE();
+    m_strEntryName = info.strEntryName;
+    m_strConnectType = info.strConnectType;
+    long lResult = PrepareEntry(info);
+    LOGWRITE(LOG_DEBUG, L"[OutputInfo] SetEntry() return is [%ld]", lResult);
+    return lResult;
+}
+
 long WinRASAdapter::PrepareEntry(const AdapterConnectInfo &info)
 {
     m_strPhonebookPath.clear();

@@ -25,6 +25,8 @@ public:
     long GetConnectionStatus(bool &bConnect) override;
     void SetTrafficErrorInfo(unsigned int uiMessageCode, const std::wstring &strAddMessage);
     void SetDialLimit(DWORD dwLimitMs) { m_dwDialLimitMs = dwLimitMs; }
+    // Writes the phonebook entry as Connect would, without dial parameters or a dial.
+    long SetEntry(const AdapterConnectInfo &info);
 
     static bool isVista();
     long SetNwCategoryWizard();

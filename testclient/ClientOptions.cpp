@@ -12,7 +12,7 @@ struct CommandShape {
 const CommandShape kCommands[] = {
     {L"start", 3, 3},  {L"end", 1, 1},    {L"loglevel", 1, 1}, {L"update", 2, 2}, {L"rollback", 0, 1},
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
-    {L"quit", 1, 1},
+    {L"quit", 1, 1},   {L"ras", 1, 16},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -134,5 +134,6 @@ std::wstring ClientOptions::Usage()
            L"  random <count> <seed>\n"
            L"  idle <seconds>\n"
            L"  files <userFolder> <sourceFolder>\n"
-           L"  quit <pid>";
+           L"  quit <pid>\n"
+           L"  ras entry|dial|status|hangup|list [key=value ...]";
 }

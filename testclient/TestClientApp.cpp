@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "PipeClient.h"
 #include "PipeMessage.h"
+#include "RasCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -41,6 +42,7 @@ int TestClientApp::Run()
     if (strCommand == L"idle") return RunIdle();
     if (strCommand == L"files") return RunFiles();
     if (strCommand == L"quit") return RunQuit();
+    if (strCommand == L"ras") return RasCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }
