@@ -1,6 +1,7 @@
 // The RAS adapter against the RAS simulator: the entries it writes, the dial, its failures,
 // cancel, disconnect and the bounds of its waits.
 #include "RasSimFolder.h"
+#include "Log.h"
 #include "TraceLog.h"
 #include "WinRASAdapter.h"
 #include <windows.h>
@@ -64,7 +65,7 @@ class WinRASAdapterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TraceLog::GetInstance().SetLogLevel(LOG_TRACE);
+        TraceLog::GetInstance().SetLogLevel(1);   // debug lines too
         m_folder.reset(new RasSimFolder());
     }
 
@@ -352,4 +353,36 @@ TEST_F(WinRASAdapterTest, NetworkLocationValueBelongsToTheAdapterThatWroteIt)
     ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, kNwKey, L"Show", RRF_RT_REG_DWORD, nullptr, &dwShow, &dwSize));
     EXPECT_EQ(1u, dwShow);
     RegDeleteKeyW(HKEY_CURRENT_USER, kNwKey);
+}
+
+TEST_F(WinRASAdapterTest, ErrorTextComesFromRasOrElseFromTheSystem)
+{
+    EXPECT_EQ(L"The remote access connection entry could not be found.",
+              ConnectionAdapter::ExRasGetErrorString(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+    m_folder->Scenario("fail_RasGetErrorString=87\n");
+    std::wstring strText = ConnectionAdapter::ExRasGetErrorString(ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(strText.empty());
+    EXPECT_EQ(strText, SystemErrorText(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(LogHas(L"Can't Get Error Message From RAS, but Find From OS Error Message."));
+}
+
+TEST_F(WinRASAdapterTest, GetRasConnectReportsOnlyAConnectedEntry)
+{
+    m_folder->Scenario("dial_never_finish=1\nhang_up_delay_ms=0\n");
+    WinRASAdapter dialling;
+    dialling.SetDialLimit(300);
+    EXPECT_EQ(6265, dialling.Connect(DialUpInfo()));
+    bool bConnect = true;
+    std::wstring strEntry = L"x";
+    long lError = -1;
+    ConnectionAdapter::GetRasConnect(bConnect, strEntry, lError);
+    EXPECT_FALSE(bConnect);
+    EXPECT_EQ(L"", strEntry);
+
+    m_folder->Scenario("");
+    ASSERT_EQ(0, WinRASAdapter().Connect(VpnInfo()));
+    ConnectionAdapter::GetRasConnect(bConnect, strEntry, lError);
+    EXPECT_TRUE(bConnect);
+    EXPECT_EQ(kVpnEntry, strEntry);
+    EXPECT_EQ(0, lError);
 }
