@@ -356,6 +356,8 @@ DWORD RasSimulator::StartDial(LPCWSTR pszPhonebook, const RASDIALPARAMSW &params
     conn.dwError = dwFailure;
     {
         RasLock lock;
+        // Checked again under the lock: another process may have dialled the entry meanwhile.
+        if (IsDialling(pszPhonebook, conn.strEntry)) return ERROR_DIAL_ALREADY_IN_PROGRESS;
         DWORD dwError = table.Create(conn);
         if (dwError != ERROR_SUCCESS) return ERROR_CANNOT_OPEN_PHONEBOOK;
     }

@@ -230,7 +230,8 @@ TEST_F(WinRASAdapterTest, FailureAtEachDialStateGivesItsMessageAndLeavesNothing)
         int iState;
         DWORD dwError;
         long lMessageId;
-    } cases[] = {{0, 633, 6230}, {2, 678, 6250}, {3, 619, 6274}, {5, 691, 6268}, {14, 720, 6244}};
+    } cases[] = {{0, 633, 6230}, {1, 602, 6253}, {2, 678, 6250}, {3, 619, 6274}, {4, 629, 6214},
+                 {5, 691, 6268}, {6, 718, 6265}, {12, 734, 6252}, {14, 720, 6244}};
     for (const Case &c : cases) {
         m_folder->Scenario("dial_fail_state=" + std::to_string(c.iState) + "\ndial_fail_error=" +
                            std::to_string(c.dwError) + "\nhang_up_delay_ms=60\n");
@@ -385,4 +386,14 @@ TEST_F(WinRASAdapterTest, GetRasConnectReportsOnlyAConnectedEntry)
     EXPECT_TRUE(bConnect);
     EXPECT_EQ(kVpnEntry, strEntry);
     EXPECT_EQ(0, lError);
+}
+
+TEST_F(WinRASAdapterTest, WindowsXpAcceptsTheRecordsTheAdapterPasses)
+{
+    m_folder->Scenario("os=xp\n");
+    WinRASAdapter adapter;
+    ASSERT_EQ(0, adapter.Connect(DialUpInfo()));
+    EXPECT_TRUE(Connected(kDialEntry));
+    EXPECT_EQ(0, adapter.Disconnect());
+    EXPECT_FALSE(Connected(kDialEntry));
 }
