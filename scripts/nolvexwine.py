@@ -58,7 +58,7 @@ PROXY_VARIABLES = ("http_proxy", "https_proxy", "no_proxy", "all_proxy", "ftp_pr
 # The test prefix of a build folder, used by ctest and the benchmarks, and the simulators it
 # selects through DllOverrides (the DLL itself sits in the program's folder).
 TEST_PREFIX_NAME = "wineprefix"
-TEST_PREFIX_OVERRIDES = ("wtsapi32",)
+TEST_PREFIX_OVERRIDES = ("wtsapi32", "rasapi32")
 SLEEPER = "nc_sleeper.exe"
 SLEEPER_SECONDS = 7200
 SLEEPER_START_TIMEOUT = 60

@@ -12,7 +12,7 @@ struct CommandShape {
 const CommandShape kCommands[] = {
     {L"start", 3, 3},  {L"end", 1, 1},    {L"loglevel", 1, 1}, {L"update", 2, 2}, {L"rollback", 0, 1},
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
-    {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0},
+    {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0}, {L"ras", 1, 16},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -143,5 +143,6 @@ std::wstring ClientOptions::Usage()
            L"  quit <pid>\n"
            L"  settings show | settings set KEY=VALUE...\n"
            L"  ini show\n"
-           L"  osinfo";
+           L"  osinfo\n"
+           L"  ras entry|dial|status|hangup|list [key=value ...]";
 }
