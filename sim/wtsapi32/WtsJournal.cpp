@@ -1,12 +1,41 @@
 #include "WtsJournal.h"
 #include "ScopedHandle.h"
 #include "SimLog.h"
+#include <cstring>
+#include <cwchar>
 
 namespace {
 // The lock covers one byte far beyond any real journal size, so that it never blocks readers of
 // the text itself (Windows locks are mandatory for the bytes they cover).
 const DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+std::wstring TimeStamp()
+{
+    SYSTEMTIME st;
+    GetSystemTime(&st);
+    wchar_t szStamp[32];
+    swprintf(szStamp, 32, L"%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", st.wYear, st.wMonth, st.wDay, st.wHour,
+             st.wMinute, st.wSecond, st.wMilliseconds);
+    return szStamp;
+}
+
+std::wstring ProcessName()
+{
+    wchar_t szPath[MAX_PATH];
+    DWORD dwLen = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+    if (dwLen == 0 || dwLen == MAX_PATH) return std::wstring();
+    std::wstring strPath(szPath, dwLen);
+    return strPath.substr(strPath.find_last_of(L"\\/") + 1);
+}
 }  // namespace
+
+JsonLine WtsJournal::NewRecord(const char *pszCall)
+{
+    JsonLine line;
+    line.Add("time", TimeStamp()).Add("pid", GetCurrentProcessId()).Add("process", ProcessName());
+    line.Add("call", std::wstring(pszCall, pszCall + strlen(pszCall)));
+    return line;
+}
 
 WtsJournal::WtsJournal(const std::wstring &strFolder) : m_strFolder(strFolder) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 // "journal.txt" of the simulator folder: one UTF-8 line per recorded call, appended under a file
 // lock so that lines of several processes (service, test client, tests) never interleave.
+#include "JsonLine.h"
 #include <windows.h>
 #include <string>
 
@@ -11,6 +12,9 @@ public:
     bool Append(const std::string &strLine) const;
 
     static bool EnsureFolder(const std::wstring &strFolder);
+    // A record of one call, begun with the fields every journal line has: time (UTC), process id
+    // and program name, and the call's name.
+    static JsonLine NewRecord(const char *pszCall);
 
 private:
     bool WriteLocked(HANDLE hFile, const std::string &strRecord) const;

@@ -18,24 +18,6 @@ ULONGLONG Now()
     return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-std::wstring TimeStamp()
-{
-    SYSTEMTIME st;
-    GetSystemTime(&st);
-    wchar_t szStamp[32];
-    swprintf(szStamp, 32, L"%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", st.wYear, st.wMonth, st.wDay, st.wHour,
-             st.wMinute, st.wSecond, st.wMilliseconds);
-    return szStamp;
-}
-
-std::wstring ProcessName()
-{
-    wchar_t szPath[MAX_PATH];
-    DWORD dwLen = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    if (dwLen == 0 || dwLen == MAX_PATH) return std::wstring();
-    std::wstring strPath(szPath, dwLen);
-    return strPath.substr(strPath.find_last_of(L"\\/") + 1);
-}
 
 bool IsStringClass(WTS_INFO_CLASS infoClass)
 {
@@ -268,10 +250,7 @@ BOOL WtsSimulator::SendSessionMessage(HANDLE hServer, DWORD dwSessionId, const S
 
 JsonLine WtsSimulator::NewRecord(const char *pszCall) const
 {
-    JsonLine line;
-    line.Add("time", TimeStamp()).Add("pid", GetCurrentProcessId()).Add("process", ProcessName());
-    line.Add("call", std::wstring(pszCall, pszCall + strlen(pszCall)));
-    return line;
+    return WtsJournal::NewRecord(pszCall);
 }
 
 void WtsSimulator::Record(JsonLine &line, BOOL bResult, DWORD dwError) const
