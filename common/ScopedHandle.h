@@ -76,6 +76,17 @@ struct LocalMemTraits {
     static void Close(Type h) { ::LocalFree(h); }
 };
 
+struct ModuleTraits {   // LoadLibrary results
+    typedef HMODULE Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::FreeLibrary(h); }
+};
+struct EventSourceTraits {   // RegisterEventSource results
+    typedef HANDLE Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DeregisterEventSource(h); }
+};
+
 struct MapViewTraits {   // MapViewOfFile results
     typedef void *Type;
     static Type Invalid() { return nullptr; }
@@ -101,6 +112,8 @@ typedef ScopedGeneric<RegKeyTraits> ScopedRegKey;
 typedef ScopedGeneric<ServiceHandleTraits> ScopedServiceHandle;
 typedef ScopedGeneric<LocalMemTraits> ScopedLocal;
 typedef ScopedGeneric<MapViewTraits> ScopedMapView;
+typedef ScopedGeneric<ModuleTraits> ScopedModule;
+typedef ScopedGeneric<EventSourceTraits> ScopedEventSource;
 typedef ScopedGeneric<WtsMemoryTraits> ScopedWtsMemory;
 template <typename Interface>
 using ScopedCom = ScopedGeneric<ComTraits<Interface>>;

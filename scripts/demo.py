@@ -34,6 +34,15 @@ def main():
             rc, out = host.client(*args)
             say("test client %s -> exit %d" % (" ".join(args), rc))
             time.sleep(1)
+        rc, out = host.client("osinfo")
+        info = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        say("test client osinfo -> exit %d: %s" % (rc, ", ".join(
+            "%s=%s" % (key, info.get(key, "")) for key in ("OSVersion", "ComputerName", "ModuleName", "AppDataFolderPath"))))
+        rc, out = host.client("settings", "set", "NolvexID=demo.user", "LastConnectType=1")
+        say("test client settings set NolvexID=demo.user LastConnectType=1 -> exit %d" % rc)
+        rc, out = host.client("settings", "show")
+        say("test client settings show -> exit %d: %s" % (rc, ", ".join(
+            line for line in out.splitlines() if line.split("=")[0] in ("Read", "NolvexID", "LastConnectType"))))
         messages = simwts.SimWts(host.prefix).messages()
         for record in messages:
             say("message box in session %s: %r" % (record.get("session"), record.get("message")))

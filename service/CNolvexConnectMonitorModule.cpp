@@ -151,11 +151,15 @@ void CNolvexConnectMonitorModule::OnStop()
 
 void CNolvexConnectMonitorModule::LogEvent(const wchar_t *pszText)
 {
-    HANDLE hSource = RegisterEventSourceW(nullptr, m_szServiceName);
-    if (hSource == nullptr) return;
+    ScopedEventSource hSource(RegisterEventSourceW(nullptr, m_szServiceName));
+    if (!hSource) {
+        LOG_API_ERROR(L"RegisterEventSource", GetLastError());
+        return;
+    }
     LPCWSTR apszStrings[1] = {pszText};
-    ReportEventW(hSource, EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, apszStrings, nullptr);
-    DeregisterEventSource(hSource);
+    if (!ReportEventW(hSource.Get(), EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, apszStrings, nullptr)) {
+        LOG_API_ERROR(L"ReportEvent", GetLastError());
+    }
 }
 
 DWORD WINAPI CNolvexConnectMonitorModule::HandlerEx(DWORD dwControl, DWORD dwEventType, LPVOID lpEventData,

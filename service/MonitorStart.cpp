@@ -7,16 +7,6 @@ namespace {
 typedef HANDLE(WINAPI *CreateSnapshotFn)(DWORD, DWORD);
 typedef BOOL(WINAPI *ProcessWalkFn)(HANDLE, LPPROCESSENTRY32W);
 
-struct ModuleTraits {
-    typedef HMODULE Type;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type h)
-    {
-        if (!FreeLibrary(h)) LOG_API_ERROR(L"FreeLibrary", GetLastError());
-    }
-};
-typedef ScopedGeneric<ModuleTraits> ScopedModule;
-
 int WalkSnapshot(HANDLE hSnapshot, DWORD dwProcessId, ProcessWalkFn pfnFirst, ProcessWalkFn pfnNext)
 {
     PROCESSENTRY32W pe = {};

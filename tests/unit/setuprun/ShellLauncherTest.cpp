@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,15 +33,14 @@ TEST_F(ShellLauncherTest, ComesBackOnlyAfterTheStartedProgramHasEnded)
 {
     // The command writes its marker only after a pause of about a second: if the launcher did not
     // wait, the marker would not be there yet when the call returns.
-    char szTemp[MAX_PATH];
-    ASSERT_NE(0u, GetTempPathA(MAX_PATH, szTemp));
-    std::string strMarker = std::string(szTemp) + "setuprun-wait-marker.txt";
-    DeleteFileA(strMarker.c_str());
+    TestFolder folder;
+    std::wstring strWideMarker = folder / L"setuprun-wait-marker.txt";
+    // The launcher is an ANSI program; the test prefix's temporary folder is plain ASCII.
+    std::string strMarker(strWideMarker.begin(), strWideMarker.end());
     std::string strParameters = "/c ping -n 2 127.0.0.1 >nul & echo done> \"" + strMarker + "\"";
     ShellLauncher launcher(5);
     ASSERT_TRUE(launcher.RunAndWait("cmd.exe", strParameters.c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(strMarker.c_str()));
-    DeleteFileA(strMarker.c_str());
 }
 
 }   // namespace
