@@ -85,6 +85,7 @@ class PipeMessageTest(ServiceScenario):
 
     def test_a_failed_rollback_shows_28603_in_the_session_without_waiting(self):
         before = len(self.sim.messages())
+        errors_before = self.host.count("CopyRollback Error")
         self.client("rollback")
         self.client("rollback", "anything at all, really")
         self.assertGreaterEqual(len(self.sim.wait_for_messages(before + 2, 30)), before + 2)
@@ -94,7 +95,8 @@ class PipeMessageTest(ServiceScenario):
             self.assertEqual(16, record["style"])
             self.assertFalse(record["wait"])
             self.assertEqual(0, record["timeout"])
-        self.assertGreaterEqual(self.host.count("CopyRollback Error"), 2)
+        # The box is shown before the error line is written: wait for the lines, too.
+        self.assertTrue(self.host.wait_log("CopyRollback Error", 20, errors_before + 2))
 
     def test_malformed_and_oversized_messages_never_stop_the_service(self):
         n = self.returns()

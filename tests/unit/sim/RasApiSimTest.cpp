@@ -167,6 +167,17 @@ protected:
         return m_callbacks.vecNotices;
     }
 
+    // The callback runs on the simulator's thread: its last notice may trail the state by a moment.
+    bool WaitForLastNotice(DWORD dwWanted)
+    {
+        for (DWORD dwWaited = 0; dwWaited < kWaitMs; dwWaited += kPollMs) {
+            std::vector<Notice> vecNotices = Notices();
+            if (!vecNotices.empty() && vecNotices.back().dwState == dwWanted) return true;
+            Sleep(kPollMs);
+        }
+        return false;
+    }
+
     static const DWORD kGone = 0xFFFFFFFF;
     std::unique_ptr<RasSimFolder> m_folder;
     CallbackLog m_callbacks;
@@ -325,7 +336,7 @@ TEST_F(RasApiSimulator, DialWalksTheStatesOnItsOwnThreadToConnected)
     ASSERT_EQ(0u, Dial(hConn));
     ASSERT_NE(nullptr, hConn);
     ASSERT_TRUE(WaitForState(hConn, RASCS_Connected));
-    Sleep(50);
+    ASSERT_TRUE(WaitForLastNotice(RASCS_Connected));
     std::vector<Notice> vecNotices = Notices();
     ASSERT_FALSE(vecNotices.empty());
     EXPECT_EQ(static_cast<DWORD>(RASCS_OpenPort), vecNotices.front().dwState);
