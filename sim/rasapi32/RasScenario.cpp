@@ -4,14 +4,6 @@
 #include <cwchar>
 
 namespace {
-std::wstring Trim(const std::wstring &str)
-{
-    size_t nFirst = str.find_first_not_of(L" \t\r\n");
-    if (nFirst == std::wstring::npos) return std::wstring();
-    size_t nLast = str.find_last_not_of(L" \t\r\n");
-    return str.substr(nFirst, nLast - nFirst + 1);
-}
-
 const wchar_t kModemType[] = L"modem";
 const wchar_t kModemName[] = L"Standard 56000 bps Modem";
 const wchar_t kVpnType[] = L"vpn";
@@ -29,17 +21,7 @@ void RasScenario::Load(const std::wstring &strFolder)
 
 void RasScenario::Parse(const std::wstring &strText)
 {
-    size_t nStart = 0;
-    while (nStart <= strText.size()) {
-        size_t nEnd = strText.find(L'\n', nStart);
-        if (nEnd == std::wstring::npos) nEnd = strText.size();
-        std::wstring strLine = Trim(strText.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-        if (strLine.empty() || strLine[0] == L'#' || strLine[0] == L';' || strLine[0] == L'[') continue;
-        size_t nEq = strLine.find(L'=');
-        if (nEq == std::wstring::npos) continue;
-        m_values[Trim(strLine.substr(0, nEq))] = Trim(strLine.substr(nEq + 1));
-    }
+    for (const auto &pair : SimText::ScenarioPairs(strText)) m_values[pair.first] = pair.second;
 }
 
 std::vector<RasDevice> RasScenario::Devices() const

@@ -26,3 +26,28 @@ std::wstring SimText::Widen(UINT uiCodePage, const std::string &str)
     MultiByteToWideChar(uiCodePage, 0, str.data(), static_cast<int>(str.size()), &strOut[0], iLen);
     return strOut;
 }
+
+std::wstring SimText::Trim(const std::wstring &str)
+{
+    size_t nFirst = str.find_first_not_of(L" \t\r\n");
+    if (nFirst == std::wstring::npos) return std::wstring();
+    size_t nLast = str.find_last_not_of(L" \t\r\n");
+    return str.substr(nFirst, nLast - nFirst + 1);
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> SimText::ScenarioPairs(const std::wstring &strText)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> vecPairs;
+    size_t nStart = 0;
+    while (nStart <= strText.size()) {
+        size_t nEnd = strText.find(L'\n', nStart);
+        if (nEnd == std::wstring::npos) nEnd = strText.size();
+        std::wstring strLine = Trim(strText.substr(nStart, nEnd - nStart));
+        nStart = nEnd + 1;
+        if (strLine.empty() || strLine[0] == L'#' || strLine[0] == L';' || strLine[0] == L'[') continue;
+        size_t nEq = strLine.find(L'=');
+        if (nEq == std::wstring::npos) continue;
+        vecPairs.emplace_back(Trim(strLine.substr(0, nEq)), Trim(strLine.substr(nEq + 1)));
+    }
+    return vecPairs;
+}

@@ -9,13 +9,6 @@ namespace {
 const ULONGLONG kTicksPerSecond = 10000000ULL;
 const DWORD kMaxScenarioBytes = 64 * 1024;
 
-std::wstring Trim(const std::wstring &str)
-{
-    size_t nFirst = str.find_first_not_of(L" \t\r\n");
-    if (nFirst == std::wstring::npos) return std::wstring();
-    size_t nLast = str.find_last_not_of(L" \t\r\n");
-    return str.substr(nFirst, nLast - nFirst + 1);
-}
 
 ULONGLONG FileTimeValue(const FILETIME &ft)
 {
@@ -71,17 +64,7 @@ bool WtsScenario::ReadFileText(const std::wstring &strPath, std::wstring &strTex
 
 void WtsScenario::Parse(const std::wstring &strText)
 {
-    size_t nStart = 0;
-    while (nStart <= strText.size()) {
-        size_t nEnd = strText.find(L'\n', nStart);
-        if (nEnd == std::wstring::npos) nEnd = strText.size();
-        std::wstring strLine = Trim(strText.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-        if (strLine.empty() || strLine[0] == L'#' || strLine[0] == L';' || strLine[0] == L'[') continue;
-        size_t nEq = strLine.find(L'=');
-        if (nEq == std::wstring::npos) continue;
-        Apply(Trim(strLine.substr(0, nEq)), Trim(strLine.substr(nEq + 1)));
-    }
+    for (const auto &pair : SimText::ScenarioPairs(strText)) Apply(pair.first, pair.second);
 }
 
 void WtsScenario::Apply(const std::wstring &strKey, const std::wstring &strValue)
