@@ -180,12 +180,7 @@ class Prefix:
             booted = fresh or not self.is_ready()
             if booted:
                 self.remove()
-                boot_env = dict(self.env, WINEDLLOVERRIDES="mscoree,mshtml=")
-                subprocess.run(self.argv("wineboot", "-i"), env=boot_env, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-                self.wait()
-                if not os.path.isfile(os.path.join(self.path, "system.reg")):
-                    raise HarnessError("wineboot made no prefix at " + self.path)
+                self.boot()
             applied = self.applied_overrides()
             missing = [dll for dll in overrides if dll not in applied]
             if missing or booted:
@@ -196,10 +191,34 @@ class Prefix:
                 with open(os.path.join(self.path, READY_MARKER), "w", encoding="utf-8") as marker:
                     marker.write(" ".join(sorted(applied | set(missing))))
 
+    def boot(self):
+        """wineboot into an empty folder; its own words and the free space explain a failure."""
+        boot_env = dict(self.env, WINEDLLOVERRIDES="mscoree,mshtml=")
+        with tempfile.TemporaryFile() as err:
+            subprocess.run(self.argv("wineboot", "-i"), env=boot_env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=err, check=False)
+            self.wait()
+            if os.path.isfile(os.path.join(self.path, "system.reg")):
+                return
+            err.seek(0)
+            said = err.read().decode("utf-8", "replace").strip().splitlines()[-5:]
+        free = shutil.disk_usage(self.build_dir).free // (1024 * 1024)
+        raise HarnessError("wineboot made no prefix at %s (%d MiB free there)%s" % (
+            self.path, free, "".join("\n  wineboot: " + line for line in said)))
+
     def remove(self):
         if os.path.isdir(self.path):
             self.kill()
             shutil.rmtree(self.path)
+
+    def retire(self):
+        """Ends the prefix's processes and removes it once its tests are done. A prefix weighs
+        over half a gigabyte (win32) or more than a gigabyte (win64): a suite that kept one per
+        scenario would fill the disk. NOLVEX_KEEP_PREFIXES=1 keeps them to look into a failure."""
+        if os.environ.get("NOLVEX_KEEP_PREFIXES") == "1":
+            self.kill()
+        else:
+            self.remove()
 
     # --- running programs ----------------------------------------------------------------------
     def wine(self, *args, check=False, timeout=120, env_extra=None, **kw):

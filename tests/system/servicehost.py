@@ -52,7 +52,7 @@ class ServiceHost:
         self.sleeper = self.prefix.start_sleeper(r"C:\nolvex-tools\nc_sleeper.exe", 3600)
 
     def destroy(self):
-        self.prefix.kill()
+        self.prefix.retire()
         if self.sleeper is not None:
             try:
                 self.sleeper.wait(timeout=10)

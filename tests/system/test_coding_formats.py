@@ -32,7 +32,7 @@ def setUpModule():
 
 
 def tearDownModule():
-    PREFIX.kill()
+    PREFIX.retire()
     if _keeper is not None:
         _keeper.wait(timeout=30)
 

@@ -15,7 +15,7 @@ class TestClientInPrefix(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.prefix.kill()
+        cls.prefix.retire()
 
     def test_without_service_the_pipe_error_is_named(self):
         code, _, err = run(self.prefix, "end", r"C:\users\nobody")

@@ -20,7 +20,7 @@ class RasAdapterAcrossProcessesTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.sim.reset()
-        cls.prefix.kill()
+        cls.prefix.retire()
 
     def setUp(self):
         self.sim.reset()

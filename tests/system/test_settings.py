@@ -25,7 +25,7 @@ def setUpModule():
 
 
 def tearDownModule():
-    PREFIX.kill()
+    PREFIX.retire()
 
 
 def client(*args, exe=None):

@@ -74,13 +74,13 @@ class LauncherFixture(unittest.TestCase):
             echoed = cls.prefix.wine("cmd", "/c", "echo", "%APPDATA%", check=True)
             cls.appdata = echoed.stdout.decode("ascii", "replace").strip()
         except Exception:
-            cls.prefix.kill()
+            cls.prefix.retire()
             cls.xserver.stop()
             raise
 
     @classmethod
     def tearDownClass(cls):
-        cls.prefix.kill()
+        cls.prefix.retire()
         cls.xserver.stop()
 
     def setUp(self):

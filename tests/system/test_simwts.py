@@ -26,7 +26,7 @@ class SimWtsTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.sim.reset()
-        cls.prefix.kill()
+        cls.prefix.retire()
 
     def setUp(self):
         self.sim.reset()

@@ -71,7 +71,7 @@ class WineProcessEnvironment(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.prefix.kill()
+        cls.prefix.retire()
 
     def environment_seen_by_windows(self):
         result = self.prefix.wine("cmd", "/c", "set", check=True)
@@ -88,6 +88,24 @@ class WineProcessEnvironment(unittest.TestCase):
         self.assertEqual(expected, seen.get("PROCESSOR_ARCHITECTURE"))
         syswow64 = os.path.isdir(self.prefix.drive_c("windows", "syswow64"))
         self.assertEqual(winehelp.ARCH == "x86_64", syswow64)
+
+
+class ScenarioPrefixLifetime(unittest.TestCase):
+    """A finished scenario's prefix goes, unless the run asked to keep it for a look afterwards."""
+
+    def leftover_after_retire(self, **env):
+        prefix = winehelp.Prefix("wineprefix-retire-check")
+        os.makedirs(prefix.drive_c("windows"), exist_ok=True)
+        self.addCleanup(prefix.remove)
+        with mock.patch.dict(os.environ, env):
+            prefix.retire()
+        return os.path.isdir(prefix.path)
+
+    def test_a_retired_prefix_is_removed(self):
+        self.assertFalse(self.leftover_after_retire(NOLVEX_KEEP_PREFIXES=""))
+
+    def test_a_kept_prefix_stays(self):
+        self.assertTrue(self.leftover_after_retire(NOLVEX_KEEP_PREFIXES="1"))
 
 
 if __name__ == "__main__":
