@@ -1,7 +1,10 @@
-// Trace log throughput: DEBUG lines per second with the debug switch on, one thread and four
-// threads, beside a baseline that writes the very same bytes with plain write-through WriteFile
-// calls on a file opened once. The logger opens and closes its file for every line (so that every
-// process of a program can write), which is the price this measures.
+// Trace log throughput, in one run:
+// - DEBUG lines per second with the debug switch on, one thread and four threads, beside a
+//   baseline that writes the very same bytes with plain write-through WriteFile calls through one
+//   handle opened once (four threads: four threads through that one handle);
+// - DEBUG lines dropped per second with the switch off, through the LOGWRITE macro;
+// - three processes of one program writing one file at once.
+#include "Log.h"
 #include "TraceLog.h"
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +16,10 @@
 
 namespace {
 
-const int kTotalLines = 2000;
+const int kTotalLines = 20000;
+const int kDroppedLines = 5000000;
+const int kProcesses = 3;
+const int kProcessLines = 20000;
 // The machine is shared: each case runs several times and the median is reported.
 const int kRounds = 5;
 
@@ -133,10 +139,76 @@ Result Median(std::vector<Result> vecRounds)
     return result;
 }
 
+double DroppedLinesPerSecond()
+{
+    TraceLog::GetInstance().SetLogLevel(0);
+    double dSeconds = TimeIt([]() {
+        for (int i = 0; i < kDroppedLines; ++i)
+            LOGWRITE(LOG_DEBUG, L"[InputInfo] line %d value is %s", i, L"some typical input text");
+    });
+    return kDroppedLines / dSeconds;
+}
+
+// One writer process: kProcessLines DEBUG lines into the folder's file.
+int RunWriter(const std::wstring &strFolder)
+{
+    TraceLog::Seams seams;
+    seams.strAppName = L"NolvexConnectBench";
+    seams.strFolder = strFolder;
+    TraceLog log(seams);
+    log.SetLogLevel(1);
+    for (int i = 0; i < kProcessLines; ++i)
+        log.Write(LOG_DEBUG, L"tracelog_bench.cpp", L"Bench::Run", 100, L"[InputInfo] process %lu line %d value is %s",
+                  GetCurrentProcessId(), i, L"some typical input text");
+    return 0;
+}
+
+// Lines per second of kProcesses writers together (wall time from the start of the first to the
+// end of the last), or 0 when one could not be started.
+double ProcessesLinesPerSecond(const std::wstring &strFolder)
+{
+    std::wstring strCaseFolder = strFolder + L"processes\\";
+    CreateDirectoryW(strCaseFolder.c_str(), nullptr);
+    RemoveFolderFiles(strCaseFolder);
+    wchar_t szSelf[MAX_PATH + 1] = {};
+    GetModuleFileNameW(nullptr, szSelf, MAX_PATH);
+    std::vector<PROCESS_INFORMATION> vecWriters;
+    double dSeconds = TimeIt([&]() {
+        for (int p = 0; p < kProcesses; ++p) {
+            // The folder without its last backslash: before the closing quote it would escape it.
+            std::wstring strCommand = L"\"" + std::wstring(szSelf) + L"\" writer \"" +
+                                      strCaseFolder.substr(0, strCaseFolder.size() - 1) + L"\"";
+            STARTUPINFOW si = {};
+            si.cb = sizeof(si);
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+                vecWriters.push_back(pi);
+        }
+        for (PROCESS_INFORMATION &pi : vecWriters) WaitForSingleObject(pi.hProcess, INFINITE);
+    });
+    for (PROCESS_INFORMATION &pi : vecWriters) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    return vecWriters.size() == (size_t)kProcesses ? kProcesses * kProcessLines / dSeconds : 0;
+}
+
+// The lines of the one log file the writers made (they are counted, not trusted).
+size_t ProcessesLinesWritten(const std::wstring &strFolder)
+{
+    std::wstring strCaseFolder = strFolder + L"processes\\";
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = FindFirstFileW((strCaseFolder + L"NolvexConnectLog_*.dat").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE) return 0;
+    FindClose(hFind);
+    return ReadLines(strCaseFolder + fd.cFileName).size();
+}
+
 }  // namespace
 
-int main()
+int wmain(int argc, wchar_t **argv)
 {
+    if (argc == 3 && std::wstring(argv[1]) == L"writer") return RunWriter(argv[2]);
     wchar_t szTemp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, szTemp);
     std::wstring strFolder = std::wstring(szTemp) + L"nc_tracelog_bench\\";
@@ -156,5 +228,9 @@ int main()
                r.dBaselineLps > 0 ? r.dLoggerLps / r.dBaselineLps : 0.0);
     }
     printf("ratio = logger / baseline (baseline: same bytes, one write-through WriteFile per line, file opened once)\n");
+    printf("dropped DEBUG lines (switch off, LOGWRITE): %.0f lines/s\n", DroppedLinesPerSecond());
+    double dProcesses = ProcessesLinesPerSecond(strFolder);
+    printf("%d processes writing one file at once, %d lines each: %.0f lines/s together, %u lines in the file\n",
+           kProcesses, kProcessLines, dProcesses, (unsigned)ProcessesLinesWritten(strFolder));
     return 0;
 }

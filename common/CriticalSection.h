@@ -6,6 +6,8 @@
 class CriticalSection {
 public:
     CriticalSection() { InitializeCriticalSection(&m_cs); }
+    // A lock held only for microseconds: a waiting thread spins this often before it sleeps.
+    explicit CriticalSection(DWORD dwSpinCount) { InitializeCriticalSectionAndSpinCount(&m_cs, dwSpinCount); }
     ~CriticalSection() { DeleteCriticalSection(&m_cs); }
     CriticalSection(const CriticalSection &) = delete;
     CriticalSection &operator=(const CriticalSection &) = delete;

@@ -1,4 +1,5 @@
 #include "FileIO.h"
+#include "LogFolder.h"
 #include "Coding.h"
 #include "Log.h"
 #include "NolvexException.h"
@@ -90,38 +91,10 @@ DWORD FileIO::MakeFolder(const std::wstring &strPath)
 {
     LOG_SCOPE();
     LOGWRITE(LOG_DEBUG, L"[InputInfo] path is %s", strPath.c_str());
-    std::wstring strFolder = strPath;
-    while (strFolder.size() > 1 && (strFolder.back() == L'\\' || strFolder.back() == L'/'))
-        strFolder.pop_back();
-    DWORD dwResult = CreateOneFolder(strFolder);
+    DWORD dwResult = LogFolder::Make(strPath);
+    if (dwResult != ERROR_SUCCESS) LOG_API_ERROR(L"CreateDirectoryW", dwResult);
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] MakeFolder() return is [%lu]", dwResult);
     return dwResult;
-}
-
-// Creates strPath after its missing parents (the path carries no trailing backslash).
-DWORD FileIO::CreateOneFolder(const std::wstring &strPath)
-{
-    DWORD dwAttr = GetFileAttributesW(strPath.c_str());
-    if (dwAttr != INVALID_FILE_ATTRIBUTES)
-        return (dwAttr & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
-    size_t nSep = strPath.find_last_of(L"\\/");
-    if (nSep != std::wstring::npos && nSep > 0) {
-        std::wstring strParent = strPath.substr(0, nSep);
-        // A drive ("C:") or a share root is not created; CreateDirectory reports what is wrong.
-        if (strParent.back() != L':' && strParent.find_first_not_of(L"\\/") != std::wstring::npos) {
-            DWORD dwParent = CreateOneFolder(strParent);
-            if (dwParent != ERROR_SUCCESS) return dwParent;
-        }
-    }
-    if (CreateDirectoryW(strPath.c_str(), nullptr)) return ERROR_SUCCESS;
-    DWORD dwErr = GetLastError();
-    // Another process may have created it in the meantime.
-    dwAttr = GetFileAttributesW(strPath.c_str());
-    if (dwErr == ERROR_ALREADY_EXISTS && dwAttr != INVALID_FILE_ATTRIBUTES &&
-        (dwAttr & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_SUCCESS;
-    LOG_API_ERROR(L"CreateDirectoryW", dwErr);
-    return dwErr;
 }
 
 std::wstring FileIO::WithBackslash(const std::wstring &strFolder)

@@ -96,7 +96,6 @@ private:
     void AddSubFolder(const std::wstring &strFolder, const std::wstring &strName,
                       const WIN32_FIND_DATAW &fd, const std::wstring &strPattern,
                       std::vector<FileEntryInfo> &vecList);
-    DWORD CreateOneFolder(const std::wstring &strPath);
 
     static bool IsPlain(int iCodeType, const std::wstring &strKey);
     static DWORD WorkBufferSize(long lNeeded, DWORD dwInputSize);

@@ -57,16 +57,18 @@ std::wstring SystemErrorText(DWORD dwError)
     return strText;
 }
 
-LogScope::LogScope(const char *pszFile, const char *pszFunction, long lLine)
-    : m_bActive(!TraceLog::IsWritingThread()), m_lLine(lLine)
+LogSite::LogSite(const char *pszFile, const char *pszPrettyFunction)
+    : strSource(LogSourceName(pszFile)), strFunction(LogFunctionName(pszPrettyFunction))
 {
-    if (!m_bActive) return;   // inside the logger: both lines would be dropped
-    m_strFile = LogSourceName(pszFile);
-    m_strFunction = LogFunctionName(pszFunction);
-    TraceLog::GetInstance().Write(LOG_INFO, m_strFile, m_strFunction, m_lLine, L"START");
+}
+
+LogScope::LogScope(const LogSite &site, long lLine)
+    : m_bActive(!TraceLog::IsWritingThread()), m_site(site), m_lLine(lLine)
+{
+    if (m_bActive) TraceLog::GetInstance().WriteAt(LOG_INFO, m_site, m_lLine, L"START");
 }
 
 LogScope::~LogScope()
 {
-    if (m_bActive) TraceLog::GetInstance().Write(LOG_INFO, m_strFile, m_strFunction, m_lLine, L"END");
+    if (m_bActive) TraceLog::GetInstance().WriteAt(LOG_INFO, m_site, m_lLine, L"END");
 }

@@ -8,13 +8,17 @@ std::wstring LogFunctionName(const char *pszPrettyFunction);
 // System text for an error code (language neutral), trailing line breaks removed.
 std::wstring SystemErrorText(DWORD dwError);
 
-// Inside the logger's own work (its file and folder helpers log too) the line would be dropped
-// anyway: the names are then not even built.
+// Inside the logger's own work (what it calls may log too) the line would be dropped anyway:
+// nothing is built then. The source and function names of a call site are worked out once, on
+// its first call (a function-local static of the statement expression; __PRETTY_FUNCTION__ there
+// still names the enclosing function).
 #define LOGWRITE(level, ...)                                                                      \
     (TraceLog::IsWritingThread()                                                                  \
          ? 0L                                                                                     \
-         : TraceLog::GetInstance().Write((level), LogSourceName(__FILE__),                        \
-                                         LogFunctionName(__PRETTY_FUNCTION__), __LINE__, __VA_ARGS__))
+         : __extension__({                                                                        \
+               static const LogSite logSite_(__FILE__, __PRETTY_FUNCTION__);                      \
+               TraceLog::GetInstance().WriteAt((level), logSite_, __LINE__, __VA_ARGS__);         \
+           }))
 
 // "APIError [%s] rc:[%ld] msg:[%s]" for a failed system call.
 #define LOG_API_ERROR(apiName, errorCode)                                                         \
@@ -34,16 +38,17 @@ inline unsigned long long LogHandleValue(const void *pValue)
 // Writes "START" now and "END" on every way out of the enclosing scope.
 class LogScope {
 public:
-    LogScope(const char *pszFile, const char *pszFunction, long lLine);
+    LogScope(const LogSite &site, long lLine);
     ~LogScope();
     LogScope(const LogScope &) = delete;
     LogScope &operator=(const LogScope &) = delete;
 
 private:
     bool m_bActive;
-    std::wstring m_strFile;
-    std::wstring m_strFunction;
+    const LogSite &m_site;
     long m_lLine;
 };
 
-#define LOG_SCOPE() LogScope logScope_(__FILE__, __PRETTY_FUNCTION__, __LINE__)
+#define LOG_SCOPE()                                                                               \
+    static const LogSite logScopeSite_(__FILE__, __PRETTY_FUNCTION__);                            \
+    LogScope logScope_(logScopeSite_, __LINE__)

@@ -1,16 +1,13 @@
 #include "TraceLog.h"
-#include "Coding.h"
-#include "Date.h"
-#include "FileIO.h"
-#include "IniFile.h"
-#include "NolvexException.h"
-#include "OSInformation.h"
-#include "UserSettingFile.h"
+#include "LogFolder.h"
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <stdexcept>
+
+std::wstring SystemErrorText(DWORD dwError);   // Log.cpp: FormatMessage only, it does not log
 
 namespace {
 
@@ -19,18 +16,26 @@ const wchar_t kMutexPrefix[] = L"NolvexConnectLogs_";
 const wchar_t kFilePrefix[] = L"NolvexConnectLog_";
 const wchar_t kNoLogPath[] = L"Logs Err : Can't Get Log File Path";
 const wchar_t kMasked[] = L"*****";
-// Key of the identifiers encoded in the lines; support decodes them with the same key.
-const wchar_t kLogKey[] = L"Lr7QvN2xKp4Tb";
+const wchar_t kTraceSwitch[] = L"trace";
 const int kMaxRetries = 5;
 const DWORD kRetryPauseMs = 200;
 // A log folder that stays unwritable must not make the notices grow without end.
 const size_t kMaxPending = 1000;
 const size_t kMaxExceptionText = 512;
-
-// Set while a thread is inside a logger's Write: the file, folder and OS classes the logger calls
-// log themselves, and those nested calls must produce no lines (nor take the mutex again). One
-// mark per thread for the whole process, so that it also holds for a second logger instance
-// (tests, benchmark), whose helpers log through the process logger.
+// The lock is held for one append: threads that meet there spin a little before they sleep.
+const DWORD kLockSpinCount = 4000;
+// A thread waiting for the writer spins with a pause, then yields, then sleeps; now and then it
+// looks whether the writer's role was handed on.
+const int kSpinsBeforeYield = 64;
+const int kYieldsBeforeSleep = 256;
+const int kWriterCheckInterval = 16;
+// The named mutex guards only the file switch and the deletion of old files; a process that keeps
+// it longer than this (hung, or suspended in a debugger) is passed by.
+const DWORD kMutexWaitMs = 10000;
+// Set while a thread is inside a logger's Write: what the logger calls through its seams may log
+// itself, and those nested calls must produce no lines (nor take the locks again). One mark per
+// thread for the whole process, so that it also holds for a second logger instance (tests,
+// benchmark), whose seams log through the process logger.
 thread_local const TraceLog *t_pWritingLogger = nullptr;
 
 const wchar_t *LevelTag(int iLevel)
@@ -50,13 +55,6 @@ bool SameDate(const SYSTEMTIME &stA, const SYSTEMTIME &stB)
     return stA.wYear == stB.wYear && stA.wMonth == stB.wMonth && stA.wDay == stB.wDay;
 }
 
-ULONGLONG TimeValue(const SYSTEMTIME &stTime)
-{
-    FILETIME ft = {};
-    if (!SystemTimeToFileTime(&stTime, &ft)) return 0;
-    return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
-}
-
 std::wstring WithBackslash(const std::wstring &strFolder)
 {
     if (!strFolder.empty() && strFolder.back() != L'\\') return strFolder + L"\\";
@@ -70,7 +68,46 @@ std::wstring Widen(const char *pszText)
     return std::wstring(str.begin(), str.end());
 }
 
+bool IsGone(DWORD dwError)
+{
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace
+
+// Marks the calling thread as inside this logger for its lifetime.
+class TraceLog::WritingMark {
+public:
+    explicit WritingMark(const TraceLog *pLog) : m_pOuter(t_pWritingLogger) { t_pWritingLogger = pLog; }
+    ~WritingMark() { t_pWritingLogger = m_pOuter; }
+    WritingMark(const WritingMark &) = delete;
+    WritingMark &operator=(const WritingMark &) = delete;
+
+private:
+    const TraceLog *m_pOuter;
+};
+
+// The processes of one program one at a time, for a bounded time.
+class TraceLog::NamedMutexTurn {
+public:
+    explicit NamedMutexTurn(TraceLog &log) : m_hMutex(log.EnsureMutex() ? log.m_hMutex : nullptr), m_bOwned(false)
+    {
+        if (m_hMutex == nullptr) return;
+        DWORD dwWait = WaitForSingleObject(m_hMutex, kMutexWaitMs);
+        // An abandoned mutex is ours now: its holder died, the file work is done again anyway.
+        m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+    }
+    ~NamedMutexTurn()
+    {
+        if (m_bOwned) ReleaseMutex(m_hMutex);
+    }
+    NamedMutexTurn(const NamedMutexTurn &) = delete;
+    NamedMutexTurn &operator=(const NamedMutexTurn &) = delete;
+
+private:
+    HANDLE m_hMutex;
+    bool m_bOwned;
+};
 
 bool TraceLog::IsWritingThread()
 {
@@ -89,23 +126,22 @@ TraceLog::TraceLog() : TraceLog(Seams())
 
 TraceLog::TraceLog(const Seams &seams)
     : m_iLevel(-1), m_strExtension(L".dat"), m_strAppName(seams.strAppName), m_iFileOpen(0),
-      m_pFile(nullptr), m_strLastStamp(L"0000/00/00"), m_hMutex(nullptr), m_seams(seams)
+      m_strLastStamp(L"0000/00/00"), m_hMutex(nullptr), m_seams(seams), m_lock(kLockSpinCount), m_lFolderReady(0), m_lQueued(0), m_lWritten(0),
+      m_bWriting(false)
 {
-    // GetModuleName logs; with this thread marked as writing, those calls are skipped instead of
-    // reaching a process logger that is still being constructed.
-    const TraceLog *pOuter = t_pWritingLogger;
-    t_pWritingLogger = this;
+    // The name comes through a seam that logs; with this thread marked as writing, those calls
+    // are skipped instead of reaching a process logger that is still being constructed.
+    WritingMark mark(this);
     try {
         if (m_strAppName.empty()) ResolveAppName();
-        EnsureMutex();   // a failure leaves it missing: Write tries again
     } catch (...) {
+        // Without a name the logger still writes, under the mutex of the empty name.
     }
-    t_pWritingLogger = pOuter;
+    EnsureMutex();   // a failure leaves it missing: the next file switch tries again
 }
 
 TraceLog::~TraceLog()
 {
-    delete m_pFile;
     if (m_hMutex != nullptr) CloseHandle(m_hMutex);
 }
 
@@ -119,75 +155,107 @@ long TraceLog::Write(int iLevel, std::wstring strSourceFile, std::wstring strFun
     return lResult;
 }
 
+long TraceLog::WriteAt(int iLevel, const LogSite &site, long lLine, const wchar_t *pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    long lResult = WriteV(iLevel, site.strSource, site.strFunction, lLine, pszFormat, args);
+    va_end(args);
+    return lResult;
+}
+
 long TraceLog::WriteV(int iLevel, const std::wstring &strSourceFile, const std::wstring &strFunctionName,
                       long lLine, const wchar_t *pszFormat, va_list args)
 {
-    if (pszFormat == nullptr) return 0;
-    RunLocked([&]() {
+    // A nested call (see t_pWritingLogger) and a line that will be dropped end here.
+    if (pszFormat == nullptr || t_pWritingLogger != nullptr || WillDrop(iLevel)) return 0;
+    WritingMark mark(this);
+    try {
+        // What needs none of the logger's state is done before its lock: the threads of a busy
+        // process format their lines side by side and queue only for the file.
+        SYSTEMTIME stNow;
+        ReadClock(stNow);
+        std::wstring strStamp = StampOf(stNow);
         std::wstring strMessage = FormatV(pszFormat, args);
         std::replace(strMessage.begin(), strMessage.end(), L'\r', L' ');
         std::replace(strMessage.begin(), strMessage.end(), L'\n', L' ');
-        WriteLine(iLevel, strSourceFile, strFunctionName, lLine, strMessage);
-    });
+        std::wstring strHead = BuildHead(strStamp, iLevel, strSourceFile, strFunctionName, lLine);
+        LONG lTicket = 0;
+        bool bWriter = false;
+        {
+            CriticalSection::Lock lock(m_lock);
+            std::wstring strLine = PrepareLine(iLevel, stNow, strStamp, strHead, strMessage);
+            if (strLine.empty()) return 0;
+            lTicket = Enqueue(strLine, bWriter);
+        }
+        if (bWriter) WriteQueued(lTicket);
+        else AwaitWritten(lTicket);
+    } catch (const std::bad_alloc &e) {
+        CriticalSection::Lock lock(m_lock);
+        QueueNotice(L"Logs Err : Exception!! Catch CMemoryException " + Widen(e.what()));
+    } catch (...) {
+        // WriteLine queues its own failures; only the formatting can get here.
+    }
     return 0;
+}
+
+// Without any lock: a DEBUG line while the switch is known to be off, a TRACE line while the
+// folder is known and holds no switch.
+bool TraceLog::WillDrop(int iLevel)
+{
+    if (iLevel == LOG_DEBUG) return m_iLevel == 0;
+    if (iLevel == LOG_TRACE) return m_lFolderReady != 0 && !TraceSwitchOn();
+    return false;
+}
+
+// m_strFolder does not change once m_lFolderReady is set.
+bool TraceLog::TraceSwitchOn()
+{
+    return LogFolder::Exists(m_strFolder + kTraceSwitch);
 }
 
 void TraceLog::SetLogLevel(unsigned int uiValue)
 {
     if (uiValue != 0 && uiValue != 1) return;
-    RunLocked([&]() { m_iLevel = (int)uiValue; });
+    InterlockedExchange(&m_iLevel, (LONG)uiValue);
 }
 
 void TraceLog::SetUserIdValue(const std::wstring &strValue)
 {
-    RunLocked([&]() { m_strUserIdValue = strValue; });
+    CriticalSection::Lock lock(m_lock);
+    m_strUserIdValue = strValue;
 }
 
 void TraceLog::SetTerminalIdValue(const std::wstring &strValue)
 {
-    RunLocked([&]() { m_strTerminalIdValue = strValue; });
+    CriticalSection::Lock lock(m_lock);
+    m_strTerminalIdValue = strValue;
 }
 
-template <typename Fn>
-bool TraceLog::RunLocked(Fn fn)
+std::wstring TraceLog::GetFolder()
 {
-    if (t_pWritingLogger != nullptr) return false;   // a nested call: see t_pWritingLogger
-    t_pWritingLogger = this;
-    bool bDone = false;
-    try {
-        if (EnsureMutex()) {
-            DWORD dwWait = WaitForSingleObject(m_hMutex, INFINITE);
-            // An abandoned mutex is ours now; the file is consistent because every line closes it.
-            if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
-                try {
-                    fn();
-                    bDone = true;
-                } catch (...) {
-                    // Logging never throws to its caller; WriteLine has queued what it could.
-                }
-                ReleaseMutex(m_hMutex);
-            }
-        }
-    } catch (...) {
-    }
-    t_pWritingLogger = nullptr;
-    return bDone;
+    CriticalSection::Lock lock(m_lock);
+    return m_strFolder;
+}
+
+std::wstring TraceLog::GetFileName()
+{
+    CriticalSection::Lock lock(m_lock);
+    return m_strFileName;
 }
 
 void TraceLog::ResolveAppName()
 {
-    std::unique_ptr<OSInformation> pInfo(CreateOSInformation());
-    if (pInfo) m_strAppName = pInfo->GetModuleName();
+    if (m_seams.pfnAppName != nullptr) m_strAppName = m_seams.pfnAppName();
 }
 
 bool TraceLog::EnsureMutex()
 {
     if (m_hMutex != nullptr) return true;
-    // Same name in every process of one program: they share one file and take turns on it.
+    // Same name in every process of one program: they take turns at the file switch.
     std::wstring strName = kMutexPrefix + m_strAppName;
     HANDLE hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
     if (hMutex == nullptr) return false;
-    // Threads of this process may get here together after a failure in the constructor.
     if (InterlockedCompareExchangePointer(&m_hMutex, hMutex, nullptr) != nullptr) CloseHandle(hMutex);
     return true;
 }
@@ -197,70 +265,56 @@ bool TraceLog::IsMonitorService() const
     return m_strAppName == kMonitorAppName;
 }
 
-void TraceLog::WriteLine(int iLevel, const std::wstring &strSourceFile, const std::wstring &strFunctionName,
-                         long lLine, const std::wstring &strMessage)
+// The line to write (with its line break), or empty when it is dropped. Under m_lock.
+std::wstring TraceLog::PrepareLine(int iLevel, const SYSTEMTIME &stNow, const std::wstring &strStamp,
+                                   const std::wstring &strHead, std::wstring &strMessage)
 {
     try {
-        if (iLevel == LOG_DEBUG && !IsDebugOn()) return;
-        if (m_pFile == nullptr) m_pFile = new FileIO();
+        if (iLevel == LOG_DEBUG && !IsDebugOn()) return std::wstring();
         ResolveFolder();
         if (m_strFolder.empty()) {
             if (!m_vecPending.empty() && m_vecPending.back() != kNoLogPath) QueueNotice(kNoLogPath);
-            return;
+            return std::wstring();
         }
-        if (iLevel == LOG_TRACE && !IsTraceOn()) return;
+        if (iLevel == LOG_TRACE && !TraceSwitchOn()) return std::wstring();
 
-        SYSTEMTIME stNow;
-        ReadClock(stNow);
-        std::wstring strStamp = StampOf(stNow);
         bool bUserChanged = UserPartChanged();
         if (bUserChanged || strStamp.compare(0, 10, m_strLastStamp, 0, 10) != 0) SwitchFile(stNow, strStamp);
-
-        WriteToFile(BuildLine(strStamp, iLevel, strSourceFile, strFunctionName, lLine, strMessage));
+        MaskBraces(strMessage);
+        std::wstring strLine;
+        strLine.reserve(strHead.size() + strMessage.size() + 2);
+        strLine.append(strHead).append(strMessage).append(L"\r\n");
+        return strLine;
     } catch (const std::bad_alloc &e) {
         QueueNotice(L"Logs Err : Exception!! Catch CMemoryException " + Widen(e.what()));
-    } catch (const NolvexException &e) {
-        QueueNotice(L"Logs Err : Exception!! Catch CException " + e.GetText());
     } catch (const std::exception &e) {
         QueueNotice(L"Logs Err : Exception!! Catch CException " + Widen(e.what()));
     } catch (...) {
         QueueNotice(L"Logs Err : Exception!! The unexpected exception occurred.");
     }
+    return std::wstring();
 }
 
 bool TraceLog::IsDebugOn()
 {
-    if (m_iLevel == 0 || m_iLevel == 1) return m_iLevel == 1;
+    LONG lLevel = m_iLevel;
+    if (lLevel == 0 || lLevel == 1) return lLevel == 1;
     if (IsMonitorService()) {
-        m_iLevel = 0;   // the service is switched to debug only by its pipe message
+        InterlockedExchange(&m_iLevel, 0);   // the service is switched to debug only by its pipe message
         return false;
     }
-    std::wstring strValue = ReadConfiguredLogLevel();
+    std::wstring strValue = m_seams.pfnConfiguredLogLevel != nullptr ? m_seams.pfnConfiguredLogLevel() : L"";
     long lValue = strValue.empty() ? 0 : wcstol(strValue.c_str(), nullptr, 10);
     // Only the two known values are kept; another value answers this one line.
-    if (lValue == 0 || lValue == 1) m_iLevel = (int)lValue;
+    if (lValue == 0 || lValue == 1) InterlockedCompareExchange(&m_iLevel, (LONG)lValue, -1);
     return lValue != 0;
-}
-
-// LogLevel of the user setting file when it has a path, else of the initialization file. The
-// logger only reads what the two process-wide objects have published and never waits for their
-// operation locks (TryReadOnce): a thread that holds one of them may itself be waiting for the
-// logger's mutex (docs/settings.md, lock order).
-std::wstring TraceLog::ReadConfiguredLogLevel()
-{
-    UserSettingFile &settings = UserSettingFile::GetInstance();
-    settings.TryReadOnce();
-    if (!settings.GetFilePath().empty()) return settings.GetLogLevel();
-    IniFile &ini = IniFile::GetInstance();
-    ini.TryReadOnce();
-    return ini.GetLogLevel();
 }
 
 // A new user setting was written (its changed flag, cleared here): the user part is computed
 // again and a different one switches the file.
 bool TraceLog::UserPartChanged()
 {
-    if (IsMonitorService() || !UserSettingFile::GetInstance().TakeChanged()) return false;
+    if (IsMonitorService() || m_seams.pfnTakeUserChange == nullptr || !m_seams.pfnTakeUserChange()) return false;
     std::wstring strUserPart = ComputeUserPart();
     if (strUserPart == m_strUserPart) return false;
     m_strUserPart = strUserPart;
@@ -269,10 +323,10 @@ bool TraceLog::UserPartChanged()
 
 void TraceLog::ResolveFolder()
 {
-    if (!m_strFolder.empty()) return;
+    if (m_lFolderReady != 0) return;
     std::wstring strFolder = m_seams.strFolder.empty() ? ProductLogFolder() : WithBackslash(m_seams.strFolder);
-    // MakeFolder also refuses a file standing where the folder should be.
-    if (!strFolder.empty() && m_pFile->MakeFolder(strFolder) != 0) {
+    // Make also refuses a file standing where the folder should be.
+    if (!strFolder.empty() && LogFolder::Make(strFolder) != 0) {
         QueueNotice(Format(L"Logs Warn  :Failure to Create Folder %s", strFolder.c_str()));
         strFolder.clear();
     }
@@ -284,24 +338,18 @@ void TraceLog::ResolveFolder()
         QueueNotice(Format(L"Logs Warn  :Change Folder Log Outputs To %s", strFolder.c_str()));
     }
     m_strFolder = WithBackslash(strFolder);
+    InterlockedExchange(&m_lFolderReady, 1);
 }
 
 // The monitor service (LocalSystem) logs for the machine, every other program for its user.
 std::wstring TraceLog::ProductLogFolder()
 {
-    std::unique_ptr<OSInformation> pInfo(CreateOSInformation());
-    std::wstring strBase;
-    if (pInfo) strBase = IsMonitorService() ? pInfo->GetAllUsersAppDataFolderPath() : pInfo->GetAppDataFolderPath(nullptr);
+    std::wstring strBase = m_seams.pfnBaseFolder != nullptr ? m_seams.pfnBaseFolder(IsMonitorService()) : L"";
     if (strBase.empty()) {
         QueueNotice(L"Logs Warn  :Can't Get Apllication Data Folder");
         return strBase;
     }
     return WithBackslash(strBase) + L"Logs\\";
-}
-
-bool TraceLog::IsTraceOn()
-{
-    return m_pFile->isExistsPath(m_strFolder + L"trace");
 }
 
 void TraceLog::ReadClock(SYSTEMTIME &stNow) const
@@ -312,28 +360,41 @@ void TraceLog::ReadClock(SYSTEMTIME &stNow) const
 
 std::wstring TraceLog::StampOf(const SYSTEMTIME &stTime)
 {
-    Date date;
-    date.SetTime(stTime);
-    return date.GetTimeStamp();
+    wchar_t szStamp[32] = {};
+    _snwprintf(szStamp, 31, L"%04d/%02d/%02d %02d:%02d:%02d.%03d", stTime.wYear, stTime.wMonth, stTime.wDay,
+               stTime.wHour, stTime.wMinute, stTime.wSecond, stTime.wMilliseconds);
+    return szStamp;
 }
 
+// The first line, the first after midnight and the first after a user change: old files go
+// (the processes of this program one at a time) and the new file is opened for the day.
 void TraceLog::SwitchFile(const SYSTEMTIME &stNow, const std::wstring &strStamp)
 {
+    NamedMutexTurn turn(*this);
     DeleteOldFiles(stNow);
     if (m_strUserPart.empty()) m_strUserPart = ComputeUserPart();
     std::wstring strDate = Format(L"%04d%02d%02d", stNow.wYear, stNow.wMonth, stNow.wDay);
     m_strFileName = kFilePrefix + strDate + (m_strUserPart.empty() ? L"" : L"_" + m_strUserPart) + m_strExtension;
     m_strLastStamp = strStamp;
+    OpenFile();
+}
+
+// Only the user's programs share their file with other processes; the service's is its own.
+// A new appender for the new file: a writer busy with the old one (outside m_lock) keeps it
+// until it is done.
+void TraceLog::OpenFile()
+{
+    std::shared_ptr<LogAppender> pFile = std::make_shared<LogAppender>();
+    m_iFileOpen = pFile->Open(m_strFolder + m_strFileName, !IsMonitorService()) == 0 ? 1 : 0;
+    m_pFile = pFile;
 }
 
 // Elsewhere than in the monitor service the user part is the NolvexID of the user setting file
-// (also kept as userIdValue), read once if nobody has read it yet.
+// (also kept as userIdValue).
 std::wstring TraceLog::ComputeUserPart()
 {
     if (IsMonitorService()) return SanitizeUserPart(kMonitorAppName);
-    UserSettingFile &settings = UserSettingFile::GetInstance();
-    settings.TryReadOnce();
-    std::wstring strId = settings.GetNolvexID();
+    std::wstring strId = m_seams.pfnUserId != nullptr ? m_seams.pfnUserId() : L"";
     // An id set by the program (SetUserIdValue) is not forgotten for want of a file.
     if (!strId.empty()) m_strUserIdValue = strId;
     return SanitizeUserPart(strId);
@@ -352,31 +413,34 @@ std::wstring TraceLog::SanitizeUserPart(const std::wstring &strUserPart)
 // before the new day's file exists.
 void TraceLog::DeleteOldFiles(const SYSTEMTIME &stNow)
 {
-    std::vector<FileEntryInfo> vecFiles;
-    m_pFile->GetFileListSubFolder(m_strFolder, kFilePrefix + std::wstring(L"*") + m_strExtension, vecFiles, false);
+    std::vector<LogFolder::Entry> vecFiles = LogFolder::List(m_strFolder, kFilePrefix + std::wstring(L"*") + m_strExtension);
     if (vecFiles.empty()) return;
-    std::sort(vecFiles.begin(), vecFiles.end(), [](const FileEntryInfo &a, const FileEntryInfo &b) {
-        return TimeValue(a.stCreationUTC) > TimeValue(b.stCreationUTC);
+    std::sort(vecFiles.begin(), vecFiles.end(), [](const LogFolder::Entry &a, const LogFolder::Entry &b) {
+        return a.ullCreatedUTC > b.ullCreatedUTC;
     });
     // Another writer of this folder has already switched to today and done the pass.
-    if (SameDate(vecFiles.front().stCreationLocal, stNow)) return;
+    if (SameDate(vecFiles.front().stCreatedLocal, stNow)) return;
 
     size_t nFirstToDelete = vecFiles.size();
     int iDateChanges = 0;
     for (size_t i = 1; i < vecFiles.size(); ++i) {
-        if (!SameDate(vecFiles[i - 1].stCreationLocal, vecFiles[i].stCreationLocal) && ++iDateChanges == 2) {
+        if (!SameDate(vecFiles[i - 1].stCreatedLocal, vecFiles[i].stCreatedLocal) && ++iDateChanges == 2) {
             nFirstToDelete = i;
             break;
         }
     }
     int iRetries = 0;   // shared by the whole pass
-    for (size_t i = nFirstToDelete; i < vecFiles.size(); ++i)
-        DeleteOldFile(vecFiles[i].strFolder + vecFiles[i].strName, iRetries, stNow);
+    for (size_t i = nFirstToDelete; i < vecFiles.size(); ++i) DeleteOldFile(vecFiles[i].strPath, iRetries, stNow);
 }
 
+// A file already deleted by another program of the same folder (the client and the proxy reset
+// tool of one user take turns under different mutexes) is no failure and no news.
 void TraceLog::DeleteOldFile(const std::wstring &strPath, int &iRetries, const SYSTEMTIME &stNow)
 {
-    while (m_pFile->RemoveFile2(strPath) == 0) {
+    for (;;) {
+        DWORD dwError = LogFolder::Remove(strPath);
+        if (IsGone(dwError)) return;
+        if (dwError == 0) break;
         if (iRetries >= kMaxRetries) {
             // Said as it is: the file is still there.
             QueueNotice(Format(L"%s Logs Err : Can't Delete Old Log File %s", StampOf(stNow).c_str(), strPath.c_str()));
@@ -389,121 +453,143 @@ void TraceLog::DeleteOldFile(const std::wstring &strPath, int &iRetries, const S
     QueueNotice(Format(L"%s Logs Info  :Delete Old Log File %s", StampOf(stNow).c_str(), strPath.c_str()));
 }
 
-std::wstring TraceLog::BuildLine(const std::wstring &strStamp, int iLevel, const std::wstring &strSourceFile,
-                                 const std::wstring &strFunctionName, long lLine, const std::wstring &strMessage)
+// The line up to its message: stamp, tag, source, line number, thread and function.
+std::wstring TraceLog::BuildHead(const std::wstring &strStamp, int iLevel, const std::wstring &strSourceFile,
+                                 const std::wstring &strFunctionName, long lLine)
 {
     size_t nSep = strSourceFile.find_last_of(L"\\/");
-    std::wstring strSource = nSep == std::wstring::npos ? strSourceFile : strSourceFile.substr(nSep + 1);
-    return Format(L"%s  %s%-25s(%05ld) (ThID=%08ld) %-40s %s", strStamp.c_str(), LevelTag(iLevel), strSource.c_str(),
-                  lLine, (long)GetCurrentThreadId(), strFunctionName.c_str(), MaskBraces(strMessage).c_str());
+    const wchar_t *pszSource = nSep == std::wstring::npos ? strSourceFile.c_str() : strSourceFile.c_str() + nSep + 1;
+    return Format(L"%s  %s%-25s(%05ld) (ThID=%08ld) %-40s ", strStamp.c_str(), LevelTag(iLevel), pszSource, lLine,
+                  (long)GetCurrentThreadId(), strFunctionName.c_str());
 }
 
 // "{secret}" becomes "*****"; the current user's or terminal's identifier keeps its braces and is
 // written encoded, so that support can match lines of one user without reading the id.
-std::wstring TraceLog::MaskBraces(const std::wstring &strMessage)
+void TraceLog::MaskBraces(std::wstring &str)
 {
-    std::wstring str = strMessage;
+    size_t nOpen = str.find(L'{');
     size_t nPos = 0;
-    for (;;) {
-        size_t nOpen = str.find(L'{', nPos);
-        if (nOpen == std::wstring::npos) break;
+    for (; nOpen != std::wstring::npos; nOpen = str.find(L'{', nPos)) {
         size_t nClose = str.find(L'}', nOpen + 1);
         if (nClose == std::wstring::npos) break;
         std::wstring strContent = str.substr(nOpen + 1, nClose - nOpen - 1);
+        std::wstring strEncoded;
         if (strContent.empty()) {
             nPos = nClose + 1;
-        } else if (strContent == m_strUserIdValue || strContent == m_strTerminalIdValue) {
-            std::wstring strEncoded;
-            if (EncodeIdentifier(strContent, strEncoded)) {
-                str.replace(nOpen + 1, strContent.size(), strEncoded);
-                nPos = nOpen + 1 + strEncoded.size() + 1;
-            } else {
-                // An id that cannot be encoded is hidden like any secret, and the rest of the
-                // message is still masked: a failing coder must not put ids or passwords in clear.
-                str.replace(nOpen, nClose - nOpen + 1, kMasked);
-                nPos = nOpen + wcslen(kMasked);
-            }
+        } else if ((strContent == m_strUserIdValue || strContent == m_strTerminalIdValue) &&
+                   EncodeIdentifier(strContent, strEncoded)) {
+            str.replace(nOpen + 1, strContent.size(), strEncoded);
+            nPos = nOpen + 1 + strEncoded.size() + 1;
         } else {
+            // A secret, or an id that cannot be encoded: hidden either way, and the rest of the
+            // message is still masked (a failing coder must not put ids or passwords in clear).
             str.replace(nOpen, nClose - nOpen + 1, kMasked);
             nPos = nOpen + wcslen(kMasked);
         }
     }
-    return str;
 }
 
-// The identifier's text in the log: its string AES coding (code type 8) under the fixed log key,
-// so that support can match the lines of one user without the id standing in plain text. False
-// (with a notice) when the coding fails. Notices are never masked, so they name the id only as
-// "*****".
+// False (with a notice) when the coding fails. Notices are never masked, so they name the id
+// only as "*****".
 bool TraceLog::EncodeIdentifier(const std::wstring &strValue, std::wstring &strEncoded)
 {
-    std::unique_ptr<Coding> pCoding(Coding::GetCode(m_seams.iIdCodeType));
-    const BYTE *pbValue = reinterpret_cast<const BYTE *>(strValue.c_str());
-    const DWORD dwValueBytes = (DWORD)(strValue.size() * sizeof(wchar_t));
-    long lSize = pCoding ? pCoding->Encode(pbValue, dwValueBytes, nullptr, kLogKey) : -1;
-    if (lSize < 1) {
-        QueueNotice(Format(L"Logs Warn  :Can't Get Encode Size %s", kMasked));
-        return false;
-    }
-    // Zeroed, with room for a terminating zero character behind the text.
-    std::vector<BYTE> buffer((size_t)lSize + 2, 0);
-    long lText = pCoding->Encode(pbValue, dwValueBytes, buffer.data(), kLogKey);
-    if (lText < 1 || lText > lSize) {
-        QueueNotice(Format(L"Logs Warn  :Can't Encode Text %s", kMasked));
-        return false;
-    }
-    strEncoded.assign(reinterpret_cast<const wchar_t *>(buffer.data()), (size_t)lText / sizeof(wchar_t));
-    return true;
+    IdCoding result = m_seams.pfnEncodeId != nullptr ? m_seams.pfnEncodeId(strValue, strEncoded) : ID_NO_SIZE;
+    if (result == ID_NO_SIZE) QueueNotice(Format(L"Logs Warn  :Can't Get Encode Size %s", kMasked));
+    if (result == ID_NOT_ENCODED) QueueNotice(Format(L"Logs Warn  :Can't Encode Text %s", kMasked));
+    return result == ID_ENCODED;
 }
 
-// The file is open only while this process holds the mutex: open, write the notices and the
-// line, close. Held open for the day with write denied to others, a second process of the same
-// program could never write its lines; this way every process of the program gets its turn, and
-// only a different program colliding on the same file needs the retries.
-void TraceLog::WriteToFile(const std::wstring &strLine)
+// Lines are written in the order they pass m_lock. A thread adds its line (behind the queued
+// notices) to the batch and gets a ticket; when no thread is writing, it becomes the writer. The
+// writer appends whole batches (the lines that came while it wrote go together in one append),
+// so threads that meet wait for one write instead of queueing for one each. Every Write returns
+// only once its own line is in the file (or given up): a crash loses no line that was logged.
+LONG TraceLog::Enqueue(const std::wstring &strLine, bool &bWriter)
 {
-    for (int iRetry = 0;; ++iRetry) {
-        bool bNoticesWritten = false;
-        try {
-            m_iFileOpen = m_pFile->FileOpen(m_strFolder + m_strFileName);
-            bNoticesWritten = WritePending();
-            AppendText(strLine);
-            m_pFile->FileClose();
-            return;
-        } catch (const NolvexException &e) {
-            m_pFile->FileClose();
-            if (bNoticesWritten || iRetry >= kMaxRetries) {
-                GiveUpLine(strLine, e.GetText());
+    for (const std::wstring &strNotice : m_vecPending) m_strBatch += strNotice + L"\r\n";
+    m_vecPending.clear();
+    m_strBatch += strLine;
+    bWriter = !m_bWriting;
+    m_bWriting = true;
+    return ++m_lQueued;
+}
+
+bool TraceLog::IsWritten(LONG lTicket) const
+{
+    return (LONG)(m_lWritten - lTicket) >= 0;   // tickets wrap around
+}
+
+// The writer: appends batches until its own ticket is written, then hands the role on (a waiting
+// thread takes it up, see AwaitWritten).
+void TraceLog::WriteQueued(LONG lTicket)
+{
+    for (;;) {
+        std::wstring strText;
+        std::shared_ptr<LogAppender> pFile;
+        LONG lUpTo = 0;
+        {
+            CriticalSection::Lock lock(m_lock);
+            if (m_strBatch.empty() || IsWritten(lTicket)) {
+                m_bWriting = false;
                 return;
             }
-            Sleep(kRetryPauseMs);
-            QueueNotice(Format(L"Retrying to write the logfile [%d]", iRetry + 1));
-            // A log folder removed while the program runs is made again rather than failing
-            // (and waiting through the retries) on every line from now on.
-            if (!m_pFile->isExistsPath(m_strFolder)) m_pFile->MakeFolder(m_strFolder);
-        } catch (...) {
-            m_pFile->FileClose();
-            throw;   // memory and other failures: WriteLine queues them, the line is given up
+            strText.swap(m_strBatch);
+            lUpTo = m_lQueued;
+            pFile = m_pFile;
         }
+        if (pFile) {
+            WriteBatch(*pFile, strText);
+        } else {
+            CriticalSection::Lock lock(m_lock);
+            GiveUpBatch(std::wstring(), strText, ERROR_INVALID_HANDLE);   // no file was ever made
+        }
+        InterlockedExchange(&m_lWritten, lUpTo);
     }
 }
 
-// Writes all queued notices as bare lines in one piece. True when there were any.
-bool TraceLog::WritePending()
+// Spins, then yields, then sleeps while another thread writes; takes the writer's role when it
+// was handed on with lines still queued. The writer always ends (its retries are bounded).
+void TraceLog::AwaitWritten(LONG lTicket)
 {
-    if (m_vecPending.empty()) return false;
-    std::wstring strText;
-    for (const std::wstring &strNotice : m_vecPending) strText += strNotice + L"\r\n";
-    AppendText(strText.substr(0, strText.size() - 2));
-    m_vecPending.clear();
-    return true;
+    for (int i = 0; !IsWritten(lTicket); ++i) {
+        if (i % kWriterCheckInterval == kWriterCheckInterval - 1) {
+            bool bTake = false;
+            {
+                CriticalSection::Lock lock(m_lock);
+                bTake = !m_bWriting && !m_strBatch.empty() && !IsWritten(lTicket);
+                if (bTake) m_bWriting = true;
+            }
+            if (bTake) {
+                WriteQueued(lTicket);
+                return;
+            }
+        }
+        if (i < kSpinsBeforeYield) YieldProcessor();
+        else if (i < kYieldsBeforeSleep) SwitchToThread();
+        else Sleep(1);
+    }
 }
 
-void TraceLog::AppendText(const std::wstring &strText)
+// One append of the batch; a failure is retried after 200 ms, at most five times, the file
+// opened again (and its folder made again when it was removed). The retries' notices go ahead of
+// the lines they held up; a batch still not written is kept for the next line that succeeds.
+void TraceLog::WriteBatch(LogAppender &file, const std::wstring &strText)
 {
-    std::wstring strOut = strText + L"\r\n";
-    // The file is UTF-16LE without byte-order mark: wchar_t is exactly that on this platform.
-    m_pFile->AppendWrite(strOut.data(), (DWORD)(strOut.size() * sizeof(wchar_t)));
+    std::wstring strNotices;
+    for (int iRetry = 0;; ++iRetry) {
+        DWORD dwError = file.IsOpen() ? 0 : file.Reopen();
+        if (dwError == 0) dwError = file.Append(strNotices.empty() ? strText : strNotices + strText);
+        if (dwError == 0) return;
+        if (iRetry >= kMaxRetries) {
+            CriticalSection::Lock lock(m_lock);
+            GiveUpBatch(strNotices, strText, dwError);
+            return;
+        }
+        Sleep(kRetryPauseMs);
+        strNotices += Format(L"Retrying to write the logfile [%d]\r\n", iRetry + 1);
+        file.Close();
+        if (!LogFolder::Exists(m_strFolder)) LogFolder::Make(m_strFolder);
+    }
 }
 
 void TraceLog::QueueNotice(const std::wstring &strNotice)
@@ -511,11 +597,22 @@ void TraceLog::QueueNotice(const std::wstring &strNotice)
     if (m_vecPending.size() < kMaxPending) m_vecPending.push_back(strNotice);
 }
 
-// The line is kept with the notice, to reach the file before the next line that succeeds.
-void TraceLog::GiveUpLine(const std::wstring &strLine, const std::wstring &strReason)
+// The notices and the lines are kept (behind a notice of the failure) to reach the file ahead of
+// the next line that succeeds. Under m_lock.
+void TraceLog::GiveUpBatch(const std::wstring &strNotices, const std::wstring &strText, DWORD dwError)
 {
-    QueueNotice(L"Logs Err : Exception!! Catch CException " + strReason);
-    QueueNotice(strLine);
+    std::vector<std::wstring> vecKept;
+    for (const std::wstring *pText : {&strNotices, &strText}) {
+        size_t nStart = 0;
+        for (size_t nEnd; (nEnd = pText->find(L"\r\n", nStart)) != std::wstring::npos; nStart = nEnd + 2)
+            vecKept.push_back(pText->substr(nStart, nEnd - nStart));
+        if (pText == &strNotices)
+            vecKept.push_back(Format(L"Logs Err : Can't Write The Logfile rc:[%lu] msg:[%s]", dwError,
+                                     SystemErrorText(dwError).c_str()));
+    }
+    // Ahead of whatever was queued meanwhile: the order of the file stays the order of the calls.
+    m_vecPending.insert(m_vecPending.begin(), vecKept.begin(), vecKept.end());
+    if (m_vecPending.size() > kMaxPending) m_vecPending.resize(kMaxPending);
 }
 
 std::wstring TraceLog::Format(const wchar_t *pszFormat, ...)
@@ -529,9 +626,16 @@ std::wstring TraceLog::Format(const wchar_t *pszFormat, ...)
 
 std::wstring TraceLog::FormatV(const wchar_t *pszFormat, va_list args)
 {
+    // Most lines fit a buffer on the stack: measured and formatted in one go.
+    wchar_t szBuffer[512];
+    va_list argsFirst;
+    va_copy(argsFirst, args);
+    int iLen = _vsnwprintf(szBuffer, sizeof(szBuffer) / sizeof(szBuffer[0]), pszFormat, argsFirst);
+    va_end(argsFirst);
+    if (iLen >= 0 && iLen < (int)(sizeof(szBuffer) / sizeof(szBuffer[0]))) return std::wstring(szBuffer, iLen);
     va_list argsSize;
     va_copy(argsSize, args);
-    int iLen = _vscwprintf(pszFormat, argsSize);
+    iLen = _vscwprintf(pszFormat, argsSize);
     va_end(argsSize);
     if (iLen < 0) return pszFormat;   // a broken format: the text as it stands
     std::vector<wchar_t> vecBuffer(iLen + 1, L'\0');

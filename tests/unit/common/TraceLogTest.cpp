@@ -1,3 +1,5 @@
+#include "ScopedHandle.h"
+#include "ChildProcess.h"
 #include "CoderRun.h"
 #include "LockedFile.h"
 #include "Coding.h"
@@ -288,18 +290,34 @@ TEST_F(TraceLogTest, BracedUserIdIsWrittenAesEncodedBetweenBraces)
 
 TEST_F(TraceLogTest, AnIdThatCannotBeEncodedIsHiddenAndTheRestStillMasked)
 {
-    TraceLog::Seams seams = MakeSeams();
-    seams.iIdCodeType = 2;   // no such coding
-    TraceLog log(seams);
-    log.SetUserIdValue(L"user01");
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"id {%s} password {%s}", L"user01", L"secret");
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"next");
-    // The notice reaches the file ahead of the line; it names no id either.
-    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
-    ASSERT_EQ(3u, vecLines.size());
-    EXPECT_EQ(L"Logs Warn  :Can't Get Encode Size *****", vecLines[0]);
-    EXPECT_EQ(L"id ***** password *****", MessageOf(vecLines[1]));
-    EXPECT_EQ(L"next", MessageOf(vecLines[2]));
+    struct Case {
+        TraceLog::EncodeFunc pfnEncode;
+        const wchar_t *pszNotice;
+    };
+    const Case cases[] = {
+        {[](const std::wstring &, std::wstring &) { return TraceLog::ID_NO_SIZE; },
+         L"Logs Warn  :Can't Get Encode Size *****"},
+        {[](const std::wstring &, std::wstring &strOut) {
+             strOut = L"half";   // whatever a failing coder leaves behind is not written
+             return TraceLog::ID_NOT_ENCODED;
+         },
+         L"Logs Warn  :Can't Encode Text *****"},
+    };
+    for (const Case &c : cases) {
+        DeleteFileW(LogPath().c_str());
+        TraceLog::Seams seams = MakeSeams();
+        seams.pfnEncodeId = c.pfnEncode;
+        TraceLog log(seams);
+        log.SetUserIdValue(L"user01");
+        log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"id {%s} password {%s}", L"user01", L"secret");
+        log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"next");
+        // The notice reaches the file ahead of the line; it names no id either.
+        std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+        ASSERT_EQ(3u, vecLines.size());
+        EXPECT_EQ(c.pszNotice, vecLines[0]);
+        EXPECT_EQ(L"id ***** password *****", MessageOf(vecLines[1]));
+        EXPECT_EQ(L"next", MessageOf(vecLines[2]));
+    }
 }
 
 TEST_F(TraceLogTest, IdentifiersMatchOnlyAsAWholeBracedValue)
@@ -471,11 +489,13 @@ TEST_F(TraceLogTest, HelpersOfTheLoggerAddNoLinesOfTheirOwn)
 
 // ---- collisions with another program ----
 
+// The file stays open for the day, shared with every writer; another program that holds it
+// without sharing before the logger opens it makes the logger retry.
 TEST_F(TraceLogTest, BusyFileIsRetriedAndTheRetriesAreNoted)
 {
     TraceLog log(MakeSeams());
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
-    LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);   // another program writing it
+    ASSERT_TRUE(CreateDirectoryW(LogFolder().c_str(), nullptr));
+    LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);
     ASSERT_TRUE(holder.IsLocked());
     std::thread releaser([&holder]() {
         Sleep(450);
@@ -483,14 +503,15 @@ TEST_F(TraceLogTest, BusyFileIsRetriedAndTheRetriesAreNoted)
     });
     log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"written after retries");
     releaser.join();
+    log.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"then at once");
 
     std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
     ASSERT_GE(vecLines.size(), 3u);
-    EXPECT_EQ(L"before", MessageOf(vecLines.front()));
-    EXPECT_EQ(L"written after retries", MessageOf(vecLines.back()));
-    for (size_t i = 1; i + 1 < vecLines.size(); ++i) {
+    EXPECT_EQ(L"written after retries", MessageOf(vecLines[vecLines.size() - 2]));
+    EXPECT_EQ(L"then at once", MessageOf(vecLines.back()));
+    for (size_t i = 0; i + 2 < vecLines.size(); ++i) {
         wchar_t szNotice[64];
-        _snwprintf(szNotice, 63, L"Retrying to write the logfile [%d]", (int)i);
+        _snwprintf(szNotice, 63, L"Retrying to write the logfile [%d]", (int)i + 1);
         EXPECT_EQ(szNotice, vecLines[i]);
     }
     EXPECT_LE(vecLines.size() - 2, 5u);
@@ -499,7 +520,7 @@ TEST_F(TraceLogTest, BusyFileIsRetriedAndTheRetriesAreNoted)
 TEST_F(TraceLogTest, LineGivenUpAfterFiveRetriesReachesTheFileWithTheNextLine)
 {
     TraceLog log(MakeSeams());
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before");
+    ASSERT_TRUE(CreateDirectoryW(LogFolder().c_str(), nullptr));
     {
         LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);
         ASSERT_TRUE(holder.IsLocked());
@@ -508,29 +529,15 @@ TEST_F(TraceLogTest, LineGivenUpAfterFiveRetriesReachesTheFileWithTheNextLine)
     log.Write(LOG_INFO, L"a.cpp", L"A::B", 3, L"next");
 
     std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
-    ASSERT_EQ(9u, vecLines.size());
-    EXPECT_EQ(L"before", MessageOf(vecLines[0]));
+    ASSERT_EQ(8u, vecLines.size());
     for (int i = 1; i <= 5; ++i) {
         wchar_t szNotice[64];
         _snwprintf(szNotice, 63, L"Retrying to write the logfile [%d]", i);
-        EXPECT_EQ(szNotice, vecLines[i]);
+        EXPECT_EQ(szNotice, vecLines[i - 1]);
     }
-    EXPECT_EQ(0u, vecLines[6].find(L"Logs Err : Exception!! Catch CException FileIO Err : File is not Opened"));
-    EXPECT_EQ(L"given up", MessageOf(vecLines[7]));
-    EXPECT_EQ(L"next", MessageOf(vecLines[8]));
-}
-
-TEST_F(TraceLogTest, LogFolderRemovedWhileRunningIsMadeAgain)
-{
-    TraceLog log(MakeSeams());
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 1, L"before removal");
-    RemoveTree(LogFolder());
-    ASSERT_FALSE(PathExists(LogFolder()));
-    log.Write(LOG_INFO, L"a.cpp", L"A::B", 2, L"after removal");
-    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
-    ASSERT_EQ(2u, vecLines.size());
-    EXPECT_EQ(L"Retrying to write the logfile [1]", vecLines[0]);
-    EXPECT_EQ(L"after removal", MessageOf(vecLines[1]));
+    EXPECT_EQ(0u, vecLines[5].find(L"Logs Err : Can't Write The Logfile rc:[32] msg:[")) << vecLines[5];
+    EXPECT_EQ(L"given up", MessageOf(vecLines[6]));
+    EXPECT_EQ(L"next", MessageOf(vecLines[7]));
 }
 
 // ---- concurrency ----
@@ -563,7 +570,46 @@ TEST_F(TraceLogTest, ThreadsWritingAtOnceNeitherInterleaveNorLoseLines)
     }
 }
 
-TEST_F(TraceLogTest, WritersOfOneProgramTakeTurnsThroughItsNamedMutex)
+// Threads that queue behind a write that has to be retried all get their lines written, in
+// their order, once the file can be opened; the retries' notices come first.
+TEST_F(TraceLogTest, ThreadsQueuedBehindARetriedWriteLoseNoLine)
+{
+    const int kThreads = 4, kLines = 50;
+    TraceLog log(MakeSeams());
+    ASSERT_TRUE(CreateDirectoryW(LogFolder().c_str(), nullptr));
+    LockedFile holder(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsLocked());
+    std::vector<std::thread> vecThreads;
+    for (int t = 0; t < kThreads; ++t) {
+        vecThreads.emplace_back([&log, t]() {
+            for (int i = 0; i < kLines; ++i) log.Write(LOG_INFO, L"t.cpp", L"T::Run", t, L"thread=%d seq=%d", t, i);
+        });
+    }
+    Sleep(450);
+    holder.Release();
+    for (std::thread &th : vecThreads) th.join();
+
+    std::vector<std::wstring> vecLines = ReadLogLines(LogPath());
+    size_t nNotices = 0;
+    while (nNotices < vecLines.size() && vecLines[nNotices].find(L"Retrying to write the logfile [") == 0) ++nNotices;
+    EXPECT_GE(nNotices, 1u);
+    EXPECT_LE(nNotices, 5u);
+    std::map<int, std::vector<int>> mapSeen;
+    for (size_t n = nNotices; n < vecLines.size(); ++n) {
+        int iThread = -1, iSeq = -1;
+        ASSERT_EQ(2, swscanf(MessageOf(vecLines[n]).c_str(), L"thread=%d seq=%d", &iThread, &iSeq)) << vecLines[n];
+        mapSeen[iThread].push_back(iSeq);
+    }
+    ASSERT_EQ((size_t)kThreads, mapSeen.size());
+    for (auto &entry : mapSeen) {
+        ASSERT_EQ((size_t)kLines, entry.second.size()) << "thread " << entry.first;
+        for (int i = 0; i < kLines; ++i) EXPECT_EQ(i, entry.second[i]);
+    }
+}
+
+// The file switch (and the deletion of old files with it) is done by one process of a program at
+// a time: the first line waits for another writer that holds the program's mutex.
+TEST_F(TraceLogTest, TheFileSwitchWaitsForTheProgramsNamedMutex)
 {
     TraceLog log(MakeSeams(L"NolvexConnectTurnTest"));
     HANDLE hHeld = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -589,62 +635,58 @@ TEST_F(TraceLogTest, WritersOfOneProgramTakeTurnsThroughItsNamedMutex)
     EXPECT_EQ(std::vector<std::wstring>{L"after the other writer"}, Messages());
 }
 
-TEST_F(TraceLogTest, TwoProcessesOfOneProgramShareTheFileWithoutLosingLines)
+// Three processes with four threads each append to one file at once: two of one program, one of
+// another (the client and the proxy reset tool of one user share their folder). Every line is
+// there, whole, and each thread's lines are in their order.
+TEST_F(TraceLogTest, ProcessesAndThreadsAppendingToOneFileLoseNoLine)
 {
-    const int kLines = 200;
+    const int kThreads = 4, kLines = 5000;
+    struct Writer {
+        const wchar_t *pszApp;
+        const wchar_t *pszTag;
+    };
+    const Writer writers[] = {{L"LogWriterTest", L"A"}, {L"LogWriterTest", L"B"}, {L"LogWriterOther", L"C"}};
     const std::wstring strEvent = L"nc_logwriter_start_" + std::to_wstring(GetCurrentProcessId());
-    HANDLE hStart = CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str());
-    ASSERT_NE(nullptr, hStart);
-    std::vector<PROCESS_INFORMATION> vecProcesses;
-    for (const wchar_t *pszTag : {L"A", L"B"}) {
-        std::wstring strCommand = L"\"" + ProgramFolder() + L"nc_logwriter.exe\" \"" + MakeSeams().strFolder +
-                                  L"\" LogWriterTest " + pszTag + L" " + std::to_wstring(kLines) + L" " + strEvent;
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::vector<wchar_t> vecCommand(strCommand.begin(), strCommand.end());
-        vecCommand.push_back(L'\0');
-        ASSERT_TRUE(CreateProcessW(nullptr, &vecCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            << GetLastError();
-        vecProcesses.push_back(pi);
+    ScopedHandle hStart(CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()));
+    ASSERT_TRUE(hStart.IsValid());
+    std::vector<std::unique_ptr<ChildProcess>> vecWriters;
+    for (const Writer &writer : writers) {
+        vecWriters.emplace_back(new ChildProcess());
+        std::wstring strCommand = L"\"" + ProgramFolder() + L"nc_logwriter.exe\" \"" + MakeSeams().strFolder + L"\" " +
+                                  writer.pszApp + L" " + writer.pszTag + L" " + std::to_wstring(kLines) + L" " + strEvent +
+                                  L" " + std::to_wstring(kThreads);
+        ASSERT_TRUE(vecWriters.back()->Launch(strCommand));
     }
-    SetEvent(hStart);
-    std::vector<HANDLE> vecHandles;
-    for (PROCESS_INFORMATION &pi : vecProcesses) vecHandles.push_back(pi.hProcess);
-    DWORD dwWait = WaitForMultipleObjects((DWORD)vecHandles.size(), &vecHandles[0], TRUE, 120000);
-    for (PROCESS_INFORMATION &pi : vecProcesses) {
-        if (dwWait == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
-        DWORD dwExit = 1;
-        GetExitCodeProcess(pi.hProcess, &dwExit);
-        EXPECT_EQ(0u, dwExit);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+    SetEvent(hStart.Get());
+    for (std::unique_ptr<ChildProcess> &pWriter : vecWriters) {
+        EXPECT_EQ(0, pWriter->Finish()) << "a writer failed or did not end";
     }
-    CloseHandle(hStart);
-    ASSERT_NE((DWORD)WAIT_TIMEOUT, dwWait);
 
     // The writers use the real clock: their file is named after today.
     std::vector<std::wstring> vecFiles;
     WIN32_FIND_DATAW fd;
-    HANDLE hFind = FindFirstFileW((LogFolder() + L"NolvexConnectLog_*.dat").c_str(), &fd);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+    ScopedFindHandle hFind(FindFirstFileW((LogFolder() + L"NolvexConnectLog_*.dat").c_str(), &fd));
+    ASSERT_TRUE(hFind.IsValid());
     do vecFiles.push_back(fd.cFileName);
-    while (FindNextFileW(hFind, &fd));
-    FindClose(hFind);
+    while (FindNextFileW(hFind.Get(), &fd));
     ASSERT_EQ(1u, vecFiles.size());
 
     std::map<std::wstring, std::vector<int>> mapSeen;
+    size_t nLines = 0;
     for (const std::wstring &strLine : ReadLogLines(LogFolder() + vecFiles[0])) {
+        ++nLines;
         ParsedLine parsed;
-        ASSERT_TRUE(ParseLine(strLine, parsed)) << strLine;
+        ASSERT_TRUE(ParseLine(strLine, parsed)) << "line " << nLines;
         wchar_t szTag[8] = {};
-        int iSeq = -1;
-        ASSERT_EQ(2, swscanf(parsed.strMessage.c_str(), L"writer=%7[AB] seq=%d", szTag, &iSeq)) << strLine;
-        mapSeen[szTag].push_back(iSeq);
+        int iThread = -1, iSeq = -1;
+        ASSERT_EQ(3, swscanf(parsed.strMessage.c_str(), L"writer=%7[ABC] thread=%d seq=%d", szTag, &iThread, &iSeq))
+            << "line " << nLines;
+        mapSeen[szTag + std::wstring(L"/") + std::to_wstring(iThread)].push_back(iSeq);
     }
-    for (const wchar_t *pszTag : {L"A", L"B"}) {
-        std::vector<int> &vecSeq = mapSeen[pszTag];
-        ASSERT_EQ((size_t)kLines, vecSeq.size()) << pszTag;
-        for (int i = 0; i < kLines; ++i) EXPECT_EQ(i, vecSeq[i]);
+    EXPECT_EQ((size_t)(3 * kThreads * kLines), nLines);
+    ASSERT_EQ((size_t)(3 * kThreads), mapSeen.size());
+    for (auto &entry : mapSeen) {
+        ASSERT_EQ((size_t)kLines, entry.second.size());
+        for (int i = 0; i < kLines; ++i) ASSERT_EQ(i, entry.second[i]);
     }
 }
