@@ -5,6 +5,7 @@ openssl and the key the registry holds."""
 import base64
 import os
 import shutil
+import time
 import unittest
 
 import ncclient
@@ -41,6 +42,13 @@ def client(*args, exe=None):
         if sep:
             values[name] = value
     return code, values, err
+
+
+def write_ini(path, xml):
+    """An initialization file as the product keeps it: Base64 of the UTF-16LE text, in UTF-16LE."""
+    text = base64.b64encode(xml.encode("utf-16-le")).decode("ascii")
+    with open(path, "wb") as f:
+        f.write(text.encode("utf-16-le"))
 
 
 def unix_path(windows_path):
@@ -115,6 +123,66 @@ class UserSettingFile(unittest.TestCase):
         self.assertFalse(os.path.exists(self.path))
 
 
+class ClientTraceLog(unittest.TestCase):
+    """The test client is a client program: its trace log goes to the user's Logs folder under the
+    NolvexID of the user setting file, and its DEBUG lines follow that file's LogLevel, or the
+    initialization file's without a user setting."""
+
+    def setUp(self):
+        code, info, _ = client("osinfo")
+        self.assertEqual(0, code)
+        self.folder = unix_path(info["AppDataFolderPath"])
+        shutil.rmtree(self.folder, ignore_errors=True)
+        PREFIX.reg_delete(PRODUCT_KEY, "UserSettingFile")
+        self.logs = os.path.join(self.folder, "Logs")
+        self.today = time.strftime("%Y%m%d")
+
+    def log_name(self, user=None):
+        return "NolvexConnectLog_%s%s.dat" % (self.today, "" if user is None else "_" + user)
+
+    def lines(self, name):
+        with open(os.path.join(self.logs, name), "rb") as f:
+            return f.read().decode("utf-16-le").split("\r\n")[:-1]
+
+    def debug_lines(self, name):
+        return [line for line in self.lines(name) if line[25:33] == "DEBUG  :"]
+
+    def test_the_user_setting_names_the_file_and_switches_debug_lines_on(self):
+        self.assertEqual(0, client("settings", "set", "NolvexID=ann:b/c", "LogLevel=1")[0])
+        shutil.rmtree(self.logs)
+        self.assertEqual(0, client("settings", "show")[0])
+        self.assertEqual([self.log_name("ann b c")], os.listdir(self.logs))
+        self.assertTrue(self.debug_lines(self.log_name("ann b c")))
+
+        self.assertEqual(0, client("settings", "set", "LogLevel=0")[0])
+        shutil.rmtree(self.logs)
+        self.assertEqual(0, client("settings", "show")[0])
+        self.assertTrue(self.lines(self.log_name("ann b c")))
+        self.assertEqual([], self.debug_lines(self.log_name("ann b c")))
+
+    def test_a_new_user_switches_the_file_within_the_process(self):
+        self.assertEqual(0, client("settings", "set", "NolvexID=ann")[0])
+        shutil.rmtree(self.logs)
+        self.assertEqual(0, client("settings", "set", "NolvexID=bob")[0])
+        self.assertEqual(sorted([self.log_name("ann"), self.log_name("bob")]), sorted(os.listdir(self.logs)))
+        # The write itself was logged as ann; what followed it, as bob.
+        self.assertTrue(self.lines(self.log_name("ann")))
+        self.assertTrue(self.lines(self.log_name("bob")))
+
+    def test_without_a_user_setting_the_initialization_file_gives_the_level(self):
+        install = PREFIX.drive_c("Program Files", "Korvell", "NolvexConnect")
+        os.makedirs(install, exist_ok=True)
+        PREFIX.reg_add(INSTALL_KEY, "Path", r"C:\Program Files\Korvell\NolvexConnect", view32=True)
+        ini = os.path.join(install, "NolvexConnectIni.xml")
+        self.addCleanup(lambda: os.path.exists(ini) and os.remove(ini))
+        for level, expect_debug in (("1", True), ("0", False)):
+            write_ini(ini, "<Ini>\r<LogLevel>%s</LogLevel>\r</Ini>\r" % level)
+            shutil.rmtree(self.logs, ignore_errors=True)
+            self.assertEqual(0, client("ini", "show")[0])
+            self.assertEqual([self.log_name()], os.listdir(self.logs))
+            self.assertEqual(expect_debug, bool(self.debug_lines(self.log_name())), "LogLevel " + level)
+
+
 class InitializationFile(unittest.TestCase):
     def setUp(self):
         self.install = PREFIX.drive_c("Program Files", "Korvell", "NolvexConnect")
@@ -127,9 +195,7 @@ class InitializationFile(unittest.TestCase):
             os.remove(self.path)
 
     def write_ini(self, xml):
-        text = base64.b64encode(xml.encode("utf-16-le")).decode("ascii")
-        with open(self.path, "wb") as f:
-            f.write(text.encode("utf-16-le"))
+        write_ini(self.path, xml)
 
     def test_keys_and_presence_flags_from_the_install_folder(self):
         self.write_ini("<Ini>\r<LogLevel>1</LogLevel>\r<FixID></FixID>\r<LocalMac>0</LocalMac>\r"
