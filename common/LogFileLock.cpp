@@ -1,4 +1,5 @@
 #include "LogFileLock.h"
+#include "SpinBackoff.h"
 #include <cwchar>
 #include <cwctype>
 
@@ -6,9 +7,6 @@ namespace {
 
 const wchar_t kSectionPrefix[] = L"Local\\NolvexConnectLogTurn_";
 const DWORD kSectionBytes = 64;
-// Spins with a pause, then yields, then sleeps: a turn is a single write, usually microseconds.
-const int kSpinsBeforeYield = 64;
-const int kYieldsBeforeSleep = 256;
 // How long a waiting writer trusts a holder before it asks whether the holder's process lives,
 // and after which it writes without its turn.
 const DWORD kOwnerCheckMs = 100;
@@ -61,12 +59,10 @@ bool LogFileLock::Acquire()
     const LONG lSelf = (LONG)GetCurrentProcessId();
     DWORD dwStart = GetTickCount();
     DWORD dwChecked = dwStart;
-    for (int i = 0;; ++i) {
+    // A turn is a single write, usually microseconds.
+    for (SpinBackoff backoff;; backoff.Pause()) {
         LONG lOwner = InterlockedCompareExchange(Word(), lSelf, 0);
         if (lOwner == 0) return true;
-        if (i < kSpinsBeforeYield) YieldProcessor();
-        else if (i < kYieldsBeforeSleep) SwitchToThread();
-        else Sleep(1);
         DWORD dwNow = GetTickCount();
         if (dwNow - dwChecked >= kOwnerCheckMs) {
             dwChecked = dwNow;

@@ -1,5 +1,6 @@
 #include "TraceLog.h"
 #include "LogFolder.h"
+#include "SpinBackoff.h"
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -24,10 +25,7 @@ const size_t kMaxPending = 1000;
 const size_t kMaxExceptionText = 512;
 // The lock is held for one append: threads that meet there spin a little before they sleep.
 const DWORD kLockSpinCount = 4000;
-// A thread waiting for the writer spins with a pause, then yields, then sleeps; now and then it
-// looks whether the writer's role was handed on.
-const int kSpinsBeforeYield = 64;
-const int kYieldsBeforeSleep = 256;
+// How often a thread waiting for the writer looks whether the writer's role was handed on.
 const int kWriterCheckInterval = 16;
 // The named mutex guards only the file switch and the deletion of old files; a process that keeps
 // it longer than this (hung, or suspended in a debugger) is passed by.
@@ -551,8 +549,8 @@ void TraceLog::WriteQueued(LONG lTicket)
 // was handed on with lines still queued. The writer always ends (its retries are bounded).
 void TraceLog::AwaitWritten(LONG lTicket)
 {
-    for (int i = 0; !IsWritten(lTicket); ++i) {
-        if (i % kWriterCheckInterval == kWriterCheckInterval - 1) {
+    for (SpinBackoff backoff; !IsWritten(lTicket); backoff.Pause()) {
+        if (backoff.Rounds() % kWriterCheckInterval == kWriterCheckInterval - 1) {
             bool bTake = false;
             {
                 CriticalSection::Lock lock(m_lock);
@@ -564,9 +562,6 @@ void TraceLog::AwaitWritten(LONG lTicket)
                 return;
             }
         }
-        if (i < kSpinsBeforeYield) YieldProcessor();
-        else if (i < kYieldsBeforeSleep) SwitchToThread();
-        else Sleep(1);
     }
 }
 
