@@ -20,6 +20,8 @@ const wchar_t kHttpVersion[] = L"HTTP/1.1";
 const wchar_t kFormHeader[] = L"Content-Type: application/x-www-form-urlencoded";
 const wchar_t kAcceptBinary[] = L"Application/binary";
 const wchar_t kMessageModule[] = L"WININET.DLL";
+// Asked for by name: not every WinHTTP knows the header's own info level.
+const wchar_t kDispositionHeader[] = L"Content-Disposition";
 
 std::wstring Upper(const std::wstring &str)
 {
@@ -562,15 +564,14 @@ bool WinHTTPAdapter::WrapWinHttpQueryHeaders(HINTERNET hRequest, DWORD dwInfoLev
 }
 
 // A header as text, at most dwMaxBytes; dwError is 0 or the error of the query.
-bool WinHTTPAdapter::QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, DWORD dwMaxBytes, std::wstring &strValue,
-                                     DWORD &dwError)
+bool WinHTTPAdapter::QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, const wchar_t *pszName, DWORD dwMaxBytes,
+                                     std::wstring &strValue, DWORD &dwError)
 {
     std::vector<wchar_t> vecBuffer(dwMaxBytes / sizeof(wchar_t));
     DWORD dwLength = dwMaxBytes;
     strValue.clear();
     dwError = 0;
-    if (!WinHttpQueryHeaders(hRequest, dwInfoLevel, WINHTTP_HEADER_NAME_BY_INDEX, vecBuffer.data(), &dwLength,
-                             WINHTTP_NO_HEADER_INDEX)) {
+    if (!WinHttpQueryHeaders(hRequest, dwInfoLevel, pszName, vecBuffer.data(), &dwLength, WINHTTP_NO_HEADER_INDEX)) {
         dwError = GetLastError();
         return false;
     }
@@ -589,7 +590,7 @@ long WinHTTPAdapter::ReadResponse(HINTERNET hRequest)
         m_work.lContentLength = static_cast<long>(dwContentLength);
     std::wstring strType;
     DWORD dwError = 0;
-    if (!QueryHeaderText(hRequest, WINHTTP_QUERY_CONTENT_TYPE, CONTENT_TYPE_BYTES, strType, dwError)) {
+    if (!QueryHeaderText(hRequest, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX, CONTENT_TYPE_BYTES, strType, dwError)) {
         if (dwError != ERROR_WINHTTP_HEADER_NOT_FOUND) return RecordErrorCode(L"WinHttpQueryHeaders", dwError);
         LOGWRITE(LOG_DEBUG, L"The answer has no Content-Type");
     }
@@ -611,7 +612,7 @@ long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, 
     if (m_strDownloadFolder.empty()) return 0;
     std::wstring strDisposition;
     DWORD dwError = 0;
-    if (!QueryHeaderText(hRequest, WINHTTP_QUERY_CONTENT_DISPOSITION, DISPOSITION_BYTES, strDisposition, dwError)) {
+    if (!QueryHeaderText(hRequest, WINHTTP_QUERY_CUSTOM, kDispositionHeader, DISPOSITION_BYTES, strDisposition, dwError)) {
         if (dwError == ERROR_WINHTTP_HEADER_NOT_FOUND) {
             LOGWRITE(LOG_DEBUG, L"The answer is no attachment (no Content-Disposition)");
             return 0;

@@ -82,8 +82,8 @@ private:
     long ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, bool &bToFile);
     long ReadBody(HINTERNET hRequest, AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal);
     long FinishBody(AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal);
-    bool QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, DWORD dwMaxBytes, std::wstring &strValue,
-                         DWORD &dwError);
+    bool QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, const wchar_t *pszName, DWORD dwMaxBytes,
+                         std::wstring &strValue, DWORD &dwError);
     bool WrapWinHttpQueryHeaders(HINTERNET hRequest, DWORD dwInfoLevel, void *pBuffer, DWORD &dwLength);
     long RecordError(const wchar_t *pszApi);
     long RecordErrorCode(const wchar_t *pszApi, DWORD dwError);

@@ -148,6 +148,6 @@ std::wstring ClientOptions::Usage()
            L"  ras entry|dial|status|hangup|list [key=value ...]\n"
            L"  http METHOD URL [--data TEXT] [--folder DIR] [--cancel-after MS] [--proxy default|none]\n"
            L"       [--user U --password P] [--proxy-user U --proxy-password P] [--wait MS] [--repeat N]\n"
-           L"       [--pause-at N] [--body 0|1] [--leak-bytes N] [--leak-thread 1]\n"
+           L"       [--pause-at N] [--body 0|1] [--log-level 0|1] [--leak-bytes N] [--leak-thread 1]\n"
            L"  profile show [PATH]";
 }

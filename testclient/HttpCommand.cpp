@@ -46,6 +46,11 @@ bool HttpCommand::ParseOption(const std::wstring &strOption, const std::wstring 
     } else if (strOption == L"--leak-bytes") return ClientOptions::ParseNumber(strValue, m_dwLeakBytes);
     else if (strOption == L"--leak-thread") m_bLeakThread = strValue == L"1";
     else if (strOption == L"--body") m_bShowBody = strValue != L"0";
+    else if (strOption == L"--log-level") {
+        DWORD dwLevel = 0;
+        if (!ClientOptions::ParseNumber(strValue, dwLevel)) return false;
+        TraceLog::GetInstance().SetLogLevel(dwLevel);
+    }
     else return false;
     return true;
 }
