@@ -7,6 +7,7 @@
 #include "PipeMessage.h"
 #include "RasCommand.h"
 #include "HttpCommand.h"
+#include "ProfileCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -48,6 +49,7 @@ int TestClientApp::Run()
         return SettingsCommands(m_options.GetArgs()).Run(strCommand);
     if (strCommand == L"ras") return RasCommand(m_options.GetArgs()).Run();
     if (strCommand == L"http") return HttpCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"profile") return ProfileCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }
