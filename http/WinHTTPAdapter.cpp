@@ -48,10 +48,8 @@ WinHTTPAdapter::WinHTTPAdapter()
 WinHTTPAdapter::~WinHTTPAdapter()
 {
     LOG_SCOPE();
-    if (m_hWorker) {
-        Cancel();
-        JoinWorker();
-    }
+    if (WorkerRunning()) Cancel();
+    JoinWorker();
 }
 
 HTTP_Connection *CreateHTTPConnection()
@@ -248,6 +246,9 @@ void WinHTTPAdapter::SetStatus(long lStatus)
                   lStatus == STATUS_CANCELED || lStatus == STATUS_ERROR;
     {
         CriticalSection::Lock lock(m_csState);
+        // Setting the value it already has (status 2 after every block) wakes nobody: a waiter is
+        // woken for a change, not once per block.
+        if (bKnown && lStatus == m_lStatus && !m_vecHistory.empty()) return;
         if (bKnown) {
             m_lStatus = lStatus;
             m_vecHistory.push_back(lStatus);
