@@ -622,7 +622,7 @@ long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, 
         return MSG_HTTP_NO_HEADER;
     }
     std::wstring strName = AttachmentName::FromHeader(strDisposition);
-    if (!AttachmentName::IsAttachment(strDisposition) || strName.empty()) {
+    if (!AttachmentName::IsAttachment(strDisposition)) {
         LOGWRITE(LOG_DEBUG, L"The answer is no attachment: Content-Disposition[%s]", strDisposition.c_str());
         return 0;
     }
@@ -671,6 +671,12 @@ long WinHTTPAdapter::ReadBody(HINTERNET hRequest, AttachmentFile &file, bool bTo
 
 long WinHTTPAdapter::FinishBody(AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal)
 {
+    // A connection that closes before the announced length is a broken answer, not a short one.
+    if (m_work.lContentLength > 0 && dwTotal < static_cast<DWORD>(m_work.lContentLength)) {
+        LOGWRITE(LOG_ERROR, L"The answer ended after %lu of %ld bytes", dwTotal, m_work.lContentLength);
+        m_work.lResponseLength = static_cast<long>(dwTotal);
+        return MSG_HTTP_CONNECTION_ERROR;
+    }
     if (bToFile) {
         if (file.IsOpen() && file.Commit()) m_work.strDownloadedFile = file.GetPath();
         else LOGWRITE(LOG_ERROR, L"File Write Error[%s]", file.GetPath().c_str());

@@ -122,8 +122,15 @@ class RequestDetailsTest(HttpCase):
     def test_dropped_connection_is_an_error(self):
         self.server.script("/drop", Reply(200, b"y" * 50000, drop_after=1000))
         code, out, _ = self.http("GET", self.server.url("/drop"))
-        self.assertEqual(3, code)
-        self.assertNotEqual("0", out["result"])
+        self.assertEqual((3, "8552", "", "0"), (code, out["result"], out["body"], out["buffer"]))
+
+    def test_attachment_cut_short_leaves_no_file(self):
+        self.server.script("/dropdl", Reply(200, b"z" * 50000, drop_after=2000,
+                                            headers={"Content-Disposition": "attachment; filename=cut.zip"}))
+        folder = self.folder()
+        code, out, _ = self.http("GET", self.server.url("/dropdl"), "--folder", windows_path(folder, self.prefix) + "\\")
+        self.assertEqual((3, "8552", ""), (code, out["result"], out["file"]))
+        self.assertEqual([], os.listdir(folder))
 
 
 class BodyTest(HttpCase):
@@ -202,8 +209,7 @@ class AttachmentTest(HttpCase):
                 self.script_attachment("/evil", 'attachment; filename="%s"' % name)
                 folder = self.folder()
                 code, out, _ = self.http("GET", self.server.url("/evil"), "--folder", windows_path(folder, self.prefix) + "\\")
-                if name:
-                    self.assertEqual((3, "8554"), (code, out["result"]))
+                self.assertEqual((3, "8554"), (code, out["result"]))
                 self.assertEqual([], os.listdir(folder))
                 self.assertEqual([], glob.glob(os.path.join(drive_c, "**", "evil.dat"), recursive=True))
                 self.assertEqual([], glob.glob(os.path.join(os.path.dirname(folder), "*evil*")))
