@@ -133,6 +133,32 @@ class RequestDetailsTest(HttpCase):
         self.assertEqual([], os.listdir(folder))
 
 
+class ProxyTest(HttpCase):
+    """The proxy flag: 1 takes the platform's default proxy (Wine reads it from http_proxy), 0 none."""
+
+    # Nothing listens on the discard port of the loopback address: a direct attempt fails.
+    TARGET = "http://127.0.0.1:9/target"
+
+    def via_proxy(self, *args):
+        env = dict(ncclient.UTF8_LOCALE, http_proxy="http://127.0.0.1:%d" % self.server.port)
+        result = self.prefix.wine(os.path.join(BIN_DIR, "NolvexConnect.exe"), "http", "GET", self.TARGET, *args,
+                                  env_extra=env)
+        return result.returncode, parse(result.stdout.decode("utf-8", "replace"))
+
+    def test_default_proxy_carries_the_request_and_gets_the_proxy_credentials(self):
+        self.server.script("/target", Reply(407, b"", headers={"Proxy-Authenticate": 'Basic realm="p"'}))
+        code, out = self.via_proxy("--proxy", "default", "--proxy-user", "px", "--proxy-password", "pp")
+        self.assertEqual((3, "407"), (code, out["http_status"]))
+        sent = [r.header("Proxy-Authorization") for r in self.server.received()]
+        self.assertIn("Basic cHg6cHA=", sent)   # px:pp, set on the request handle
+
+    def test_no_proxy_goes_direct(self):
+        self.server.script("/target", Reply(200, b"from the proxy"))
+        code, out = self.via_proxy("--proxy", "none")
+        self.assertEqual((3, "8552", "0"), (code, out["result"], out["http_status"]))
+        self.assertEqual([], self.server.received())
+
+
 class BodyTest(HttpCase):
     def test_character_split_across_a_block_edge_decodes_whole(self):
         # "\u20ac" takes three bytes; the first block ends inside it.
