@@ -136,7 +136,7 @@ void WinHTTPAdapter::Cancel()
         if (InterlockedExchange(&m_lCancel, 1) == 0) m_dwCancelTick = GetTickCount();
     }
     CloseLiveRequest();
-    SetEvent(m_hStatusEvent.Get());   // waiters look at the cancel at once
+    SignalChange();   // waiters look at the cancel at once
 }
 
 long WinHTTPAdapter::GetStatus()
@@ -151,13 +151,19 @@ long WinHTTPAdapter::WaitStatusChange()
     if (!WorkerRunning()) return FinalStatus();
     DWORD dwStart = GetTickCount();
     for (;;) {
+        DWORD dwResetError = ERROR_SUCCESS;
         {
             CriticalSection::Lock lock(m_csState);
             if (m_lChangeCount != m_lReportedCount) {
                 m_lReportedCount = m_lChangeCount;
                 return m_lStatus;
             }
-            ResetEvent(m_hStatusEvent.Get());   // only with nothing unseen: no change is lost
+            // Only with nothing unseen: no change is lost.
+            if (!ResetEvent(m_hStatusEvent.Get())) dwResetError = GetLastError();
+        }
+        if (dwResetError != ERROR_SUCCESS) {
+            LOG_API_ERROR(L"ResetEvent", dwResetError);
+            return GetStatus();
         }
         if (!WorkerRunning()) return FinalStatus();
         if (isCancel()) return WaitForCancelEnd();
@@ -255,7 +261,12 @@ void WinHTTPAdapter::SetStatus(long lStatus)
         }
         ++m_lChangeCount;
     }
-    SetEvent(m_hStatusEvent.Get());
+    SignalChange();
+}
+
+void WinHTTPAdapter::SignalChange()
+{
+    if (!SetEvent(m_hStatusEvent.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
 }
 
 bool WinHTTPAdapter::isCancel() const

@@ -90,6 +90,7 @@ private:
     std::wstring ErrorText(DWORD dwError);
 
     void SetStatus(long lStatus);
+    void SignalChange();
     bool isCancel() const;
     bool WorkerRunning() const;
     long FinalStatus();

@@ -4,10 +4,15 @@
 #include "Log.h"
 #include "TestClientApp.h"
 #include "WinHTTPAdapter.h"
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 const DWORD kNoCancel = 0;
+// How often the client looks at the clock before its cancel is due.
+const DWORD kCancelPollMs = 10;
+const int kLeakFillByte = 1;
 
 DWORD WINAPI SleepForever(LPVOID)
 {
@@ -125,7 +130,7 @@ long HttpCommand::WaitForEnd(WinHTTPAdapter &adapter, std::vector<long> &vecSeen
             adapter.Cancel();
             dwCancelTick = GetTickCount();
         }
-        if (m_bCancel && dwCancelTick == 0) Sleep(std::min<DWORD>(m_dwCancelAfterMs, 10));
+        if (m_bCancel && dwCancelTick == 0) Sleep(std::min<DWORD>(m_dwCancelAfterMs, kCancelPollMs));
         else lStatus = adapter.WaitStatusChange();
         if (lStatus != vecSeen.back()) vecSeen.push_back(lStatus);
         if (m_bCancel && dwCancelTick == 0) lStatus = adapter.GetStatus();
@@ -173,7 +178,7 @@ void HttpCommand::LeakOnPurpose() const
 {
     if (m_dwLeakBytes > 0) {
         char *pLeak = static_cast<char *>(malloc(m_dwLeakBytes));
-        if (pLeak != nullptr) memset(pLeak, 1, m_dwLeakBytes);   // touched: counted as resident
+        if (pLeak != nullptr) memset(pLeak, kLeakFillByte, m_dwLeakBytes);   // touched: counted as resident
     }
     if (m_bLeakThread) {
         HANDLE hThread = CreateThread(nullptr, 0, SleepForever, nullptr, 0, nullptr);
