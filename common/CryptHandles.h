@@ -22,3 +22,17 @@ struct CryptKeyTraits {
 typedef ScopedGeneric<CryptProvTraits> ScopedCryptProv;
 typedef ScopedGeneric<CryptHashTraits> ScopedCryptHash;
 typedef ScopedGeneric<CryptKeyTraits> ScopedCryptKey;
+
+// Certificate stores and certificate contexts (the user links crypt32).
+struct CertStoreTraits {
+    typedef HCERTSTORE Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::CertCloseStore(h, 0); }
+};
+typedef ScopedGeneric<CertStoreTraits> ScopedCertStore;
+struct CertContextTraits {
+    typedef PCCERT_CONTEXT Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { ::CertFreeCertificateContext(p); }
+};
+typedef ScopedGeneric<CertContextTraits> ScopedCertContext;

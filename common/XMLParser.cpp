@@ -193,7 +193,9 @@ int XMLParser::GetNextNode(const wchar_t *pFrom, const std::wstring &strName, XM
         node = XMLNode();
         return iResult;
     }
-    std::wstring strClosing = L"</" + strName + L">";
+    // An element asked for with its attribute ("name lang=\"en\"") is closed by the name alone,
+    // as the writer closes it.
+    std::wstring strClosing = L"</" + strName.substr(0, strName.find(L' ')) + L">";
     const wchar_t *pEnd = wcsstr(node.pValue, strClosing.c_str());
     if (pEnd == nullptr) {
         LOGWRITE(LOG_DEBUG, L"%s is not found", strClosing.c_str());

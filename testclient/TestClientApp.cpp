@@ -6,6 +6,8 @@
 #include "PipeClient.h"
 #include "PipeMessage.h"
 #include "RasCommand.h"
+#include "HttpCommand.h"
+#include "ProfileCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -46,6 +48,8 @@ int TestClientApp::Run()
     if (strCommand == L"settings" || strCommand == L"ini" || strCommand == L"osinfo")
         return SettingsCommands(m_options.GetArgs()).Run(strCommand);
     if (strCommand == L"ras") return RasCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"http") return HttpCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"profile") return ProfileCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }

@@ -1,0 +1,3 @@
+#include "HTTP_Connection.h"
+
+HTTP_Connection::~HTTP_Connection() {}
