@@ -48,8 +48,10 @@ public:
     // The file's bytes for these values (UTF-16LE, no byte order mark).
     std::string BuildContent() const;
 
-private:
+    // The given path, or the folder, ID and entry made into the saved file's name.
     std::wstring ComposePath(const std::wstring &strFilePath, const std::wstring &strEntry);
+
+private:
     void ClearValues();
     bool ReadText(const std::wstring &strPath, std::wstring &strText);
     bool WriteWhole(const std::wstring &strPath);

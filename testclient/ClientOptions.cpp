@@ -13,6 +13,7 @@ const CommandShape kCommands[] = {
     {L"start", 3, 3},  {L"end", 1, 1},    {L"loglevel", 1, 1}, {L"update", 2, 2}, {L"rollback", 0, 1},
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
     {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0}, {L"ras", 1, 16},
+    {L"proxy", 1, 3},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -144,5 +145,6 @@ std::wstring ClientOptions::Usage()
            L"  settings show | settings set KEY=VALUE...\n"
            L"  ini show\n"
            L"  osinfo\n"
-           L"  ras entry|dial|status|hangup|list [key=value ...]";
+           L"  ras entry|dial|status|hangup|list [key=value ...]\n"
+           L"  proxy show [entry] | proxy save ID [entry] | proxy apply FILE [entry]";
 }

@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "PipeClient.h"
 #include "PipeMessage.h"
+#include "ProxyCommand.h"
 #include "RasCommand.h"
 #include "ScopedHandle.h"
 
@@ -46,6 +47,7 @@ int TestClientApp::Run()
     if (strCommand == L"settings" || strCommand == L"ini" || strCommand == L"osinfo")
         return SettingsCommands(m_options.GetArgs()).Run(strCommand);
     if (strCommand == L"ras") return RasCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"proxy") return ProxyCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }
