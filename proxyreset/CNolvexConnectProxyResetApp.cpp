@@ -19,7 +19,7 @@ CNolvexConnectProxyResetApp::CNolvexConnectProxyResetApp(HINSTANCE hInstance)
 {
 }
 
-void CNolvexConnectProxyResetApp::InitCommonControls()
+void CNolvexConnectProxyResetApp::InitControls()
 {
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof(icc);
@@ -94,7 +94,7 @@ ProxyResetExitCode CNolvexConnectProxyResetApp::Restore(const std::vector<std::w
 bool CNolvexConnectProxyResetApp::InitInstance()
 {
     LOG_SCOPE();
-    InitCommonControls();
+    InitControls();
     m_iExitCode = Restore(SplitArguments(GetCommandLineW()));
     CNolvexConnectProxyResetDlg dlg(m_hInstance);
     dlg.DoModal();

@@ -24,7 +24,7 @@ public:
     static ProxyResetExitCode Restore(const std::vector<std::wstring> &vecArgs);
 
 private:
-    static void InitCommonControls();
+    static void InitControls();
     static ProxyResetExitCode MakeEntryDirect(ProxyInformation &clInfo, const std::wstring &strEntry);
     static ProxyResetExitCode ApplySavedFile(ProxyInformation &clInfo, const std::wstring &strFile,
                                              const std::wstring &strEntry);

@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import unittest
 
+import desktop
 import peinfo
 import winehelp
 from winehelp import BIN_DIR, Prefix, windows_path
@@ -26,7 +27,13 @@ SAVED = ("ProxyTypeAutoDetect = on\r\nAutoProxy = on\r\nAutoConfigURL = http://p
 class ProxyResetRunTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        # The tool runs in the user's session, on a desktop: its dialog is made and closes itself.
+        if shutil.which("Xvfb") is None:
+            raise RuntimeError("Xvfb is missing: install scripts/packages-setuprun.txt")
+        cls.xserver = desktop.XServer()
+        cls.xserver.start()
         cls.prefix = Prefix("wineprefix-proxyreset")
+        cls.prefix.env.update(cls.xserver.env())
         cls.prefix.create(fresh=False, overrides=("%s:wininet" % TOOL,))
         cls.sim_dir = cls.prefix.drive_c("nolvex-sim", "wininet")
         cls.saved_dir = cls.prefix.drive_c("Saved Proxy Files")
@@ -34,6 +41,7 @@ class ProxyResetRunTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.prefix.retire()
+        cls.xserver.stop()
 
     def setUp(self):
         shutil.rmtree(self.sim_dir, ignore_errors=True)
@@ -131,6 +139,9 @@ class ProxyResetRunTest(unittest.TestCase):
                 text += data.read().decode("utf-16-le", errors="replace")
         self.assertIn("[OutputInfo] ProxyAddress is saved.proxy:8080", text)
         self.assertIn("[OutputInfo] AutoConfigURL is http://pac/ProxyBypass.pac", text)
+        # The dialog was made (there is a desktop) and closed itself without anyone.
+        self.assertIn("CNolvexConnectProxyResetDlg::DoModal", text)
+        self.assertNotIn("The dialog could not be shown", text)
 
 
 class ProxyResetBuildTest(unittest.TestCase):
