@@ -76,6 +76,12 @@ struct LocalMemTraits {
     static void Close(Type h) { ::LocalFree(h); }
 };
 
+struct GlobalMemTraits {   // GlobalAlloc results, and what the system hands out that way (WinINet texts)
+    typedef HGLOBAL Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::GlobalFree(h); }
+};
+
 struct ModuleTraits {   // LoadLibrary results
     typedef HMODULE Type;
     static Type Invalid() { return nullptr; }
@@ -112,6 +118,7 @@ typedef ScopedGeneric<RegKeyTraits> ScopedRegKey;
 typedef ScopedGeneric<ServiceHandleTraits> ScopedServiceHandle;
 typedef ScopedGeneric<LocalMemTraits> ScopedLocal;
 typedef ScopedGeneric<MapViewTraits> ScopedMapView;
+typedef ScopedGeneric<GlobalMemTraits> ScopedGlobal;
 typedef ScopedGeneric<ModuleTraits> ScopedModule;
 typedef ScopedGeneric<EventSourceTraits> ScopedEventSource;
 typedef ScopedGeneric<WtsMemoryTraits> ScopedWtsMemory;

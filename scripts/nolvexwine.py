@@ -58,7 +58,7 @@ PROXY_VARIABLES = ("http_proxy", "https_proxy", "no_proxy", "all_proxy", "ftp_pr
 # The test prefix of a build folder, used by ctest and the benchmarks, and the simulators it
 # selects through DllOverrides (the DLL itself sits in the program's folder).
 TEST_PREFIX_NAME = "wineprefix"
-TEST_PREFIX_OVERRIDES = ("wtsapi32", "rasapi32")
+TEST_PREFIX_OVERRIDES = ("wtsapi32", "rasapi32", "NolvexConnectProxyReset.exe:wininet", "NolvexConnect.exe:wininet", "proxy_tests.exe:wininet")
 SLEEPER = "nc_sleeper.exe"
 SLEEPER_SECONDS = 7200
 SLEEPER_START_TIMEOUT = 60
@@ -285,7 +285,11 @@ class Prefix:
         self.wine("reg", "delete", key, *target, "/f", *view)
 
     def set_dll_override(self, dll, mode="native,builtin"):
-        self.reg_add(r"HKCU\Software\Wine\DllOverrides", dll, mode)
+        """"name" for every program, "program.exe:name" for that program only (Wine's AppDefaults),
+        so that Wine's own DLLs that import the library keep the builtin."""
+        program, _, name = dll.rpartition(":")
+        key = r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides" % program if program else r"HKCU\Software\Wine\DllOverrides"
+        self.reg_add(key, name, mode)
 
     # --- the server ----------------------------------------------------------------------------
     def wait(self):

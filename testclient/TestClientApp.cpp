@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "PipeClient.h"
 #include "PipeMessage.h"
+#include "ProxyCommand.h"
 #include "RasCommand.h"
 #include "HttpCommand.h"
 #include "ProfileCommand.h"
@@ -50,6 +51,7 @@ int TestClientApp::Run()
     if (strCommand == L"ras") return RasCommand(m_options.GetArgs()).Run();
     if (strCommand == L"http") return HttpCommand(m_options.GetArgs()).Run();
     if (strCommand == L"profile") return ProfileCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"proxy") return ProxyCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }

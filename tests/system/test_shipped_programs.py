@@ -5,7 +5,7 @@ import unittest
 import peinfo
 import winehelp
 
-SHIPPED = ["NolvexConnectMonitor.exe", "setuprun.exe"]
+SHIPPED = ["NolvexConnectMonitor.exe", "setuprun.exe", "NolvexConnectProxyReset.exe"]
 # The 32-bit programs are the ones that run on Windows XP. scripts/test builds both architectures
 # and names the 32-bit folder; without it, the build folder under test or a build/i686 beside it.
 SIBLING_I686_BIN_DIR = os.path.join(os.path.dirname(winehelp.BUILD_DIR), "i686", "bin")
