@@ -5,11 +5,7 @@
 
 RasStore::RasStore()
 {
-    wchar_t szRoot[MAX_PATH];
-    DWORD dwLen = GetEnvironmentVariableW(L"NOLVEX_SIM_DIR", szRoot, MAX_PATH);
-    std::wstring strRoot = (dwLen > 0 && dwLen < MAX_PATH) ? std::wstring(szRoot, dwLen) : L"C:\\nolvex-sim";
-    while (!strRoot.empty() && (strRoot.back() == L'\\' || strRoot.back() == L'/')) strRoot.pop_back();
-    m_strFolder = strRoot + L"\\rasapi32";
+    m_strFolder = WtsJournal::SimulatorFolder(L"rasapi32");
 }
 
 std::wstring RasStore::PhonebookId(const wchar_t *pszPhonebook)

@@ -37,11 +37,7 @@ WinInetSimulator::WinInetSimulator() : m_dwFailOption(NO_FAIL_OPTION)
 
 std::wstring WinInetSimulator::Folder()
 {
-    wchar_t szRoot[MAX_PATH];
-    DWORD dwLen = GetEnvironmentVariableW(L"NOLVEX_SIM_DIR", szRoot, MAX_PATH);
-    std::wstring strRoot = (dwLen > 0 && dwLen < MAX_PATH) ? std::wstring(szRoot, dwLen) : L"C:\\nolvex-sim";
-    while (!strRoot.empty() && (strRoot.back() == L'\\' || strRoot.back() == L'/')) strRoot.pop_back();
-    return strRoot + L"\\wininet";
+    return WtsJournal::SimulatorFolder(L"wininet");
 }
 
 BOOL WinInetSimulator::Finish(DWORD dwError)

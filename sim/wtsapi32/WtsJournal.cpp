@@ -88,3 +88,12 @@ bool WtsJournal::WriteLocked(HANDLE hFile, const std::string &strRecord) const
     if (!UnlockFileEx(hFile, 0, 1, 0, &ovLock)) SimLog::ApiError(L"UnlockFileEx", GetLastError());
     return bOk;
 }
+
+std::wstring WtsJournal::SimulatorFolder(const wchar_t *pszSimulator)
+{
+    wchar_t szRoot[MAX_PATH];
+    DWORD dwLen = GetEnvironmentVariableW(L"NOLVEX_SIM_DIR", szRoot, MAX_PATH);
+    std::wstring strRoot = (dwLen > 0 && dwLen < MAX_PATH) ? std::wstring(szRoot, dwLen) : L"C:\\nolvex-sim";
+    while (!strRoot.empty() && (strRoot.back() == L'\\' || strRoot.back() == L'/')) strRoot.pop_back();
+    return strRoot + L"\\" + pszSimulator;
+}

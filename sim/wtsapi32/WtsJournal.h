@@ -12,6 +12,9 @@ public:
     bool Append(const std::string &strLine) const;
 
     static bool EnsureFolder(const std::wstring &strFolder);
+    // Where a simulator keeps its files: NOLVEX_SIM_DIR (a test seam: parallel tests use folders
+    // of their own), else C:\nolvex-sim; then the simulator's name.
+    static std::wstring SimulatorFolder(const wchar_t *pszSimulator);
     // A record of one call, begun with the fields every journal line has: time (UTC), process id
     // and program name, and the call's name.
     static JsonLine NewRecord(const char *pszCall);

@@ -62,11 +62,7 @@ DWORD WtsSimulator::ConsoleSessionId()
 
 std::wstring WtsSimulator::Folder()
 {
-    wchar_t szRoot[MAX_PATH];
-    DWORD dwLen = GetEnvironmentVariableW(L"NOLVEX_SIM_DIR", szRoot, MAX_PATH);
-    std::wstring strRoot = (dwLen > 0 && dwLen < MAX_PATH) ? std::wstring(szRoot, dwLen) : L"C:\\nolvex-sim";
-    while (!strRoot.empty() && (strRoot.back() == L'\\' || strRoot.back() == L'/')) strRoot.pop_back();
-    return strRoot + L"\\wtsapi32";
+    return WtsJournal::SimulatorFolder(L"wtsapi32");
 }
 
 BOOL WtsSimulator::Finish(DWORD dwError)
