@@ -54,6 +54,8 @@ private:
     WatchEnd SettleClientEnd(const std::wstring &strUser, HANDLE hThread, bool bRegistered);
     // false when a stop request ended the wait.
     bool WaitForProcessEnd(DWORD dwProcessId);
+    // Whether the sender is the installed client (and, when bCheckNamed, the process named).
+    bool SenderMayUpdate(const wchar_t *pszMessage, bool bCheckNamed, DWORD dwNamedProcess);
     long EndHandling(bool bWoken);
     bool RestoreAfterAbruptEnd(UserSetting *pSetting);
     long DisconnectByType(const std::wstring &strConnectType, int iConnectIndex);
