@@ -39,13 +39,19 @@ DWORD FolderMirror::Overlay(const std::wstring &strSource, const std::wstring &s
                             const std::vector<std::wstring> &vecSkipTop)
 {
     LOG_SCOPE();
-    return CopyTree(strSource, strTarget, false, vecSkipTop);
+    return CopyTree(strSource, strTarget, MODE_OVERLAY, vecSkipTop);
 }
 
 DWORD FolderMirror::Mirror(const std::wstring &strSource, const std::wstring &strTarget)
 {
     LOG_SCOPE();
-    return CopyTree(strSource, strTarget, true, std::vector<std::wstring>());
+    return CopyTree(strSource, strTarget, MODE_MIRROR, std::vector<std::wstring>());
+}
+
+DWORD FolderMirror::Snapshot(const std::wstring &strSource, const std::wstring &strTarget)
+{
+    LOG_SCOPE();
+    return CopyTree(strSource, strTarget, MODE_SNAPSHOT, std::vector<std::wstring>());
 }
 
 DWORD FolderMirror::List(const std::wstring &strFolder, std::vector<Entry> &vecEntries)
@@ -59,7 +65,14 @@ DWORD FolderMirror::List(const std::wstring &strFolder, std::vector<Entry> &vecE
         return dwErr;
     }
     do {
-        if (!IsDots(fd.cFileName)) vecEntries.push_back(Entry{fd.cFileName, fd.dwFileAttributes});
+        if (IsDots(fd.cFileName)) continue;
+        Entry entry;
+        entry.strName = fd.cFileName;
+        entry.dwAttributes = fd.dwFileAttributes;
+        entry.size.LowPart = fd.nFileSizeLow;
+        entry.size.HighPart = fd.nFileSizeHigh;
+        entry.ftLastWrite = fd.ftLastWriteTime;
+        vecEntries.push_back(entry);
     } while (FindNextFileW(hFind.Get(), &fd));
     DWORD dwErr = GetLastError();
     if (dwErr == ERROR_NO_MORE_FILES) return ERROR_SUCCESS;
@@ -89,14 +102,33 @@ DWORD FolderMirror::MakeFolder(const std::wstring &strFolder)
     return dwErr;
 }
 
-DWORD FolderMirror::CopyTree(const std::wstring &strSource, const std::wstring &strTarget, bool bExact,
+const FolderMirror::Entry *FolderMirror::Find(const std::vector<Entry> &vecEntries, const std::wstring &strName)
+{
+    for (const Entry &entry : vecEntries) {
+        if (lstrcmpiW(entry.strName.c_str(), strName.c_str()) == 0) return &entry;
+    }
+    return nullptr;
+}
+
+bool FolderMirror::SameFile(const Entry &source, const Entry *pTarget)
+{
+    return pTarget != nullptr && pTarget->dwAttributes == source.dwAttributes &&
+           pTarget->size.QuadPart == source.size.QuadPart &&
+           CompareFileTime(&pTarget->ftLastWrite, &source.ftLastWrite) == 0;
+}
+
+DWORD FolderMirror::CopyTree(const std::wstring &strSource, const std::wstring &strTarget, Mode mode,
                              const std::vector<std::wstring> &vecSkipTop)
 {
     std::vector<Entry> vecSource;
     DWORD dwErr = List(strSource, vecSource);
     if (dwErr != ERROR_SUCCESS) return dwErr;
     if ((dwErr = MakeFolder(strTarget)) != ERROR_SUCCESS) return dwErr;
-    if (bExact && (dwErr = RemoveExtras(strSource, vecSource, strTarget)) != ERROR_SUCCESS) return dwErr;
+    std::vector<Entry> vecTarget;
+    if (mode != MODE_OVERLAY) {
+        if ((dwErr = RemoveExtras(strSource, vecSource, strTarget)) != ERROR_SUCCESS) return dwErr;
+        if ((dwErr = List(strTarget, vecTarget)) != ERROR_SUCCESS) return dwErr;
+    }
     for (const Entry &entry : vecSource) {
         if (InList(vecSkipTop, entry.strName)) continue;
         const std::wstring strFrom = Join(strSource, entry.strName);
@@ -105,8 +137,18 @@ DWORD FolderMirror::CopyTree(const std::wstring &strSource, const std::wstring &
             LOGWRITE(LOG_ERROR, L"A reparse point is not copied: %s", strFrom.c_str());
             return ERROR_CANT_ACCESS_FILE;
         }
-        dwErr = IsFolder(entry.dwAttributes) ? CopyTree(strFrom, strTo, bExact, std::vector<std::wstring>())
-                                             : PutFile(strFrom, strTo, bExact);
+        if (IsFolder(entry.dwAttributes)) {
+            dwErr = CopyTree(strFrom, strTo, mode, std::vector<std::wstring>());
+        } else if (mode != MODE_OVERLAY && SameFile(entry, Find(vecTarget, entry.strName))) {
+            continue;
+        } else {
+            dwErr = PutFile(strFrom, strTo, mode);
+        }
+        if (dwErr == ERROR_SHARING_VIOLATION && mode == MODE_SNAPSHOT && !IsFolder(entry.dwAttributes)) {
+            LOGWRITE(LOG_WARN, L"The file %s is held open by another program; the snapshot leaves it out.",
+                     strFrom.c_str());
+            continue;
+        }
         if (dwErr != ERROR_SUCCESS) return dwErr;
     }
     return ERROR_SUCCESS;
@@ -132,19 +174,26 @@ DWORD FolderMirror::RemoveExtras(const std::wstring &strSource, const std::vecto
     return ERROR_SUCCESS;
 }
 
-DWORD FolderMirror::PutFile(const std::wstring &strSource, const std::wstring &strTarget, bool bExact)
+DWORD FolderMirror::PutFile(const std::wstring &strSource, const std::wstring &strTarget, Mode mode)
 {
     // The mirror restores a state, read-only files included; the overlay leaves a read-only
     // target alone and fails (the update is then rolled back).
-    if (bExact) {
-        DWORD dwAttr = GetFileAttributesW(strTarget.c_str());
+    DWORD dwTargetAttr = GetFileAttributesW(strTarget.c_str());
+    if (mode == MODE_OVERLAY && dwTargetAttr != INVALID_FILE_ATTRIBUTES && (dwTargetAttr & FILE_ATTRIBUTE_READONLY)) {
+        // Windows refuses to copy over a read-only file; so does the overlay on every system.
+        LOGWRITE(LOG_ERROR, L"The file %s is read-only; it is not overwritten.", strTarget.c_str());
+        return ERROR_ACCESS_DENIED;
+    }
+    if (mode != MODE_OVERLAY) {
+        DWORD dwAttr = dwTargetAttr;
         if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_READONLY) &&
             !SetFileAttributesW(strTarget.c_str(), dwAttr & ~FILE_ATTRIBUTE_READONLY))
             LOG_API_ERROR(L"SetFileAttributes", GetLastError());
     }
     if (CopyFileW(strSource.c_str(), strTarget.c_str(), FALSE)) return ERROR_SUCCESS;
     DWORD dwErr = GetLastError();
-    if (dwErr == ERROR_SHARING_VIOLATION || dwErr == ERROR_USER_MAPPED_FILE) {
+    // A target in use is renamed aside; a source in use (a snapshot's) is not the target's fault.
+    if ((dwErr == ERROR_SHARING_VIOLATION || dwErr == ERROR_USER_MAPPED_FILE) && !SourceInUse(strSource)) {
         if (RenameAside(strTarget) == ERROR_SUCCESS) {
             if (CopyFileW(strSource.c_str(), strTarget.c_str(), TRUE)) return ERROR_SUCCESS;
             dwErr = GetLastError();
@@ -153,6 +202,13 @@ DWORD FolderMirror::PutFile(const std::wstring &strSource, const std::wstring &s
     LOG_API_ERROR(L"CopyFile", dwErr);
     LOGWRITE(LOG_ERROR, L"The file %s cannot be copied to %s.", strSource.c_str(), strTarget.c_str());
     return dwErr;
+}
+
+bool FolderMirror::SourceInUse(const std::wstring &strSource)
+{
+    ScopedFileHandle hFile(CreateFileW(strSource.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    return !hFile && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 DWORD FolderMirror::RenameAside(const std::wstring &strTarget)

@@ -61,6 +61,11 @@ long MonitorManage::Init()
     return 0;
 }
 
+void MonitorManage::UseUpdate(std::unique_ptr<MonitorUpdate> pUpdate)
+{
+    m_clMonitorUpdate = std::move(pUpdate);
+}
+
 long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThread)
 {
     PipeSender unknown;

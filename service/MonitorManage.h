@@ -29,6 +29,8 @@ public:
     // The same for a message of an unknown sender.
     long MessageAnalysis(const std::wstring &strMessage, HANDLE hThread);
     long Init();
+    // Replaces the update object that Init made (tests: an install folder of their own).
+    void UseUpdate(std::unique_ptr<MonitorUpdate> pUpdate);
 
     // User name of the active console session, or empty text.
     std::wstring GetAccessUserName();

@@ -338,7 +338,7 @@ long MonitorUpdate::CopyRollback()
     }
     FolderMirror mirror(strIns + ASIDE_SUFFIX);
     FolderMirror::RemoveTree(strFailed);
-    DWORD dwErr = mirror.Mirror(strIns, strFailed);
+    DWORD dwErr = mirror.Snapshot(strIns, strFailed);
     if (dwErr != ERROR_SUCCESS) {
         LOGWRITE(LOG_ERROR, L"clFileIO->CopyFolder Error");
         return (long)dwErr;
