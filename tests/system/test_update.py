@@ -174,21 +174,51 @@ class UpdateTest(ServiceScenario):
         self.assertGreaterEqual(self.host.count("changelist.xml does not exist"), 1)
 
     # --- failures and rollback ----------------------------------------------------------------
+    def hold(self, rel_path, *mode):
+        """Another program holds a file of the install folder open (ended by its own id)."""
+        holder = subprocess.Popen(self.host.prefix.argv(HOLD_TOOL, INSTALL_DIR_WIN + "\\" + rel_path, "120", *mode),
+                                  env=self.host.prefix.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  stdin=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(self.release, holder)
+        self.assertEqual(b"held", holder.stdout.readline().strip())
+        return holder
+
+    @staticmethod
+    def release(holder):
+        if holder.poll() is None:
+            holder.kill()
+        holder.wait(timeout=30)
+
     def test_a_copy_that_fails_midway_rolls_back_exactly_and_tells_the_session(self):
         folder = self.make_update({"a_first.txt": b"first", "readme.txt": b"readme 2", "plugins/a.dll": b"plugin 2",
                                    "zz_last.txt": b"last"}, [("D", "F", "gone.txt")])
-        holder = subprocess.Popen(self.host.prefix.argv(HOLD_TOOL, INSTALL_DIR_WIN + "\\plugins\\a.dll", "120"),
-                                  env=self.host.prefix.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                  stdin=subprocess.DEVNULL, start_new_session=True)
-        try:
-            self.assertEqual(b"held", holder.stdout.readline().strip())
-            self.assertNotEqual(0, self.update(folder))
-        finally:
-            holder.kill()
-            holder.wait(timeout=30)
+        # Readable, so the backup is taken; neither writable nor renamable, so the copy fails there.
+        holder = self.hold("plugins\\a.dll", "read")
+        self.assertNotEqual(0, self.update(folder))
+        self.release(holder)
         self.assert_untouched()
         self.assertEqual(1, len(self.boxes(BACKUP_FAILED)))
         self.assertGreaterEqual(self.host.count("BackupFolder to InstallFolder Copy OK"), 1)
+        self.assertTrue(os.path.exists(folder), "a failed update keeps its difference folder")
+
+    def test_a_file_held_without_any_sharing_stops_the_update_before_anything_changes(self):
+        folder = self.make_update({"readme.txt": b"readme 2", "plugins/a.dll": b"plugin 2"})
+        holder = self.hold("plugins\\a.dll")
+        self.assertNotEqual(0, self.update(folder))
+        self.release(holder)
+        self.assert_untouched()
+        self.assertEqual(1, len(self.boxes(BACKUP_FAILED)))
+        self.assertGreaterEqual(self.host.count("BackupCopy Error"), 1)
+
+    def test_a_read_only_file_of_the_install_folder_fails_the_copy_and_is_rolled_back(self):
+        folder = self.make_update({"a_first.txt": b"first", "readme.txt": b"readme 2", "zz_last.txt": b"last"})
+        res = self.host.prefix.wine("cmd", "/c", "attrib", "+r", INSTALL_DIR_WIN + "\\readme.txt")
+        self.assertEqual(0, res.returncode)
+        self.addCleanup(self.host.prefix.wine, "cmd", "/c", "attrib", "-r", INSTALL_DIR_WIN + "\\readme.txt")
+        self.assertNotEqual(0, self.update(folder))
+        self.assert_untouched()
+        self.assertTrue(self.host.wait_log("is read-only; it is not overwritten", 20))
+        self.assertEqual(1, len(self.boxes(BACKUP_FAILED)))
 
     def test_rollback_restores_the_backup_and_two_updates_then_a_rollback_give_the_state_between(self):
         self.assertEqual(0, self.update(self.make_update({"first.txt": b"1", "readme.txt": b"readme 2"},
@@ -285,9 +315,25 @@ class MonitorReplacementTest(ServiceScenario):
         with open(self.host.install_dir("NolvexConnectMonitor.exe"), "rb") as f:
             return f.read()
 
-    def mapped_images(self):
-        with open("/proc/%d/maps" % self.host.unix_pid()) as f:
-            return {line.split(None, 5)[5].strip() for line in f if "NolvexConnectMonitor" in line}
+    def open_images(self):
+        """Unix paths of the service executables that the prefix's processes hold open (the
+        service's own image among them)."""
+        found = set()
+        marker = ("WINEPREFIX=" + self.host.prefix.path).encode()
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if marker not in f.read().split(b"\0"):
+                        continue
+                for fd in os.listdir("/proc/%s/fd" % entry):
+                    target = os.readlink("/proc/%s/fd/%s" % (entry, fd))
+                    if "NolvexConnectMonitor.exe" in target or "_InUse" in target:
+                        found.add(target)
+            except OSError:
+                continue
+        return found
 
     def restart(self):
         rc, out = self.host.stop()
@@ -316,11 +362,13 @@ class MonitorReplacementTest(ServiceScenario):
         self.assertEqual(new, self.exe())
         aside = self.host.install_dir() + "_InUse"
         self.assertEqual(1, len(os.listdir(aside)))
-        self.assertTrue(any("_InUse" in image for image in self.mapped_images()), self.mapped_images())
+        held = self.open_images()
+        self.assertTrue(any("_InUse" in image for image in held), held)
 
         self.restart()
         self.assertFalse(os.path.exists(aside), "the old file goes at the next start")
-        self.assertTrue(all("_InUse" not in image for image in self.mapped_images()))
+        held = self.open_images()
+        self.assertTrue(held and all("_InUse" not in image for image in held), held)
         self.assertEqual(new, self.exe())
 
         self.host.client("loglevel", "1")
