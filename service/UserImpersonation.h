@@ -1,7 +1,6 @@
 #pragma once
 // Acts as a user on the calling thread for one scope (SetThreadToken with an impersonation
-// token), reverting on every way out. A thread that cannot revert must not go on as SYSTEM's
-// work: IsReverted tells.
+// token), reverting on every way out.
 #include <windows.h>
 
 class UserImpersonation {
