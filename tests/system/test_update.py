@@ -9,7 +9,7 @@ import unittest
 
 import ncclient
 import winehelp
-from servicehost import INSTALL_DIR_WIN, SERVING, ServiceScenario
+from servicehost import INSTALL_DIR_WIN, SERVING, STOPPED, ServiceScenario
 
 SIGN_TOOL = os.path.join(winehelp.BIN_DIR, "nc_updatesign.exe")
 HOLD_TOOL = os.path.join(winehelp.BIN_DIR, "nc_filehold.exe")
@@ -377,6 +377,36 @@ class MonitorReplacementTest(ServiceScenario):
         self.restart()
         self.assertEqual(old, self.exe())
         self.assertEqual(4, self.host.state())
+
+    def test_a_stop_waits_for_a_running_update_to_finish(self):
+        big = {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([i % 251]) * 100000 for i in range(1500)}
+        write_tree(self.host.install_dir(), big)
+        update = {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([(i + 1) % 251]) * 100000 for i in range(0, 1500, 5)}
+        folder = self.host.user_app_data("NolvexConnect", "big")
+        write_tree(folder, update)
+        res = self.host.prefix.wine(SIGN_TOOL, "sign", DEV_KEY, winehelp.windows_path(folder, self.host.prefix))
+        self.assertEqual(0, res.returncode, res.stderr)
+        expected = dict(tree(self.host.install_dir()), **update)
+        starts = self.host.count("BackupCopy Start")
+        rc, out = self.host.client("update", "self", winehelp.windows_path(folder, self.host.prefix))
+        self.assertEqual(0, rc, out)
+        self.assertTrue(self.host.wait_log("BackupCopy Start", 60, starts + 1))
+        rc, out = self.host.stop(120000)
+        self.assertEqual(0, rc, out)
+        self.assertEqual(STOPPED, self.host.state())
+        lines = self.host.log_lines()
+        waits = [i for i, l in enumerate(lines) if "The stop waits for the running update or rollback." in l]
+        # The last step of the update, under its gate (UpdateProc End comes after the gate).
+        ends = [i for i, l in enumerate(lines) if "NolvexConnectClient Application Start" in l]
+        resumed = [i for i, l in enumerate(lines) if "The update or rollback has ended; the stop goes on." in l]
+        self.assertTrue(waits and ends and resumed, lines[-40:])
+        self.assertLess(waits[-1], ends[-1])
+        self.assertLess(ends[-1], resumed[-1])
+        self.assertEqual(expected, tree(self.host.install_dir()))
+        starts = self.host.count("Start for Loop")
+        rc, out = self.host.start()
+        self.assertEqual(0, rc, out)
+        self.assertTrue(self.host.wait_log("Start for Loop", 60, starts + 1))
 
 
 if __name__ == "__main__":
