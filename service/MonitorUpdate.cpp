@@ -81,7 +81,8 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
         LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
     } else {
         const std::wstring strStaging = strIns + STAGING_SUFFIX;
-        lResult = CheckAndStage(strDiffFolderPath, strStaging);
+        std::wstring strChecked;   // the difference folder as checked (full path)
+        lResult = CheckAndStage(strDiffFolderPath, strStaging, strChecked);
         if (lResult == 0) {
             g_updateGate.Step(L"backup");
             LOGWRITE(LOG_INFO, L"BackupCopy Start");
@@ -98,7 +99,7 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
                 LOGWRITE(LOG_ERROR, L"DiffFileCopy Error");
                 Show(MSG_UPDATE_BACKUP_FAILED);
             } else {
-                RemoveUserFolder(strDiffFolderPath);
+                RemoveUserFolder(strChecked);
             }
         }
         FolderMirror::RemoveTree(strStaging);
@@ -116,10 +117,11 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
     return lResult;
 }
 
-long MonitorUpdate::CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging)
+long MonitorUpdate::CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging,
+                                  std::wstring &strFolder)
 {
     // Where the update comes from: nothing is touched when this fails.
-    std::wstring strFolder, strReason;
+    std::wstring strReason;
     UpdateSource source;
     {
         UserImpersonation asUser(m_hUserToken);

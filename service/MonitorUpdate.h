@@ -56,7 +56,7 @@ public:
 
 private:
     std::wstring Ins();
-    long CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging);
+    long CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging, std::wstring &strFolder);
     bool VerifyStaged(const std::wstring &strStaging);
     void RemoveUserFolder(const std::wstring &strFolder);
     void DeleteByChangeList(const std::wstring &strDiffFolderPath);
