@@ -174,9 +174,9 @@ class UpdateTest(ServiceScenario):
         self.assertGreaterEqual(self.host.count("changelist.xml does not exist"), 1)
 
     # --- failures and rollback ----------------------------------------------------------------
-    def hold(self, rel_path, *mode):
+    def hold(self, rel_path, *mode, folder=INSTALL_DIR_WIN):
         """Another program holds a file of the install folder open (ended by its own id)."""
-        holder = subprocess.Popen(self.host.prefix.argv(HOLD_TOOL, INSTALL_DIR_WIN + "\\" + rel_path, "120", *mode),
+        holder = subprocess.Popen(self.host.prefix.argv(HOLD_TOOL, folder + "\\" + rel_path, "120", *mode),
                                   env=self.host.prefix.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                   stdin=subprocess.DEVNULL, start_new_session=True)
         self.addCleanup(self.release, holder)
@@ -230,6 +230,17 @@ class UpdateTest(ServiceScenario):
         self.assertEqual(between, tree(self.host.install_dir()))
         self.assertFalse(os.path.exists(self.host.install_dir() + "_NG"))
         self.assertEqual([], self.boxes(ROLLBACK_FAILED, 0))
+
+    def test_a_rollback_whose_restore_fails_puts_the_failed_state_back_and_says_so(self):
+        self.assertEqual(0, self.update(self.make_update({"readme.txt": b"readme 2", "new.txt": b"new"})))
+        updated = tree(self.host.install_dir())
+        holder = self.hold("readme.txt", folder=INSTALL_DIR_WIN + "Bak")
+        self.assertNotEqual(0, self.request("rollback"))
+        self.release(holder)
+        self.assertEqual(updated, tree(self.host.install_dir()))
+        self.assertGreaterEqual(self.host.count("RenameFolder to InstallFolder Copy OK"), 1)
+        self.assertTrue(self.host.wait_log("The rollback failed; the install folder is as it was before the rollback.", 20))
+        self.assertEqual(1, len(self.boxes(ROLLBACK_FAILED)))
 
     def test_a_rollback_without_backup_reports_its_failure(self):
         self.assertNotEqual(0, self.request("rollback"))
