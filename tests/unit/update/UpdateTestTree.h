@@ -3,6 +3,7 @@
 // read-only flag, every folder), compared as a whole, and signed with the development key.
 #include "ChildProcess.h"
 #include "TestFiles.h"
+#include "TraceLog.h"
 #include <windows.h>
 #include <map>
 #include <string>
@@ -78,4 +79,15 @@ inline int MakeKeyPair(const std::wstring &strPrivate, const std::wstring &strPu
     if (!tool.Launch(L"\"" + ProgramFolder() + L"nc_updatesign.exe\" genkey \"" + strPrivate + L"\" \"" + strPublic + L"\""))
         return -2;
     return tool.Finish();
+}
+
+// Lines of this run's trace log that hold the text.
+inline size_t LogCount(const std::wstring &strText)
+{
+    TraceLog &log = TraceLog::GetInstance();
+    size_t n = 0;
+    for (const std::wstring &strLine : ReadLogLines(log.GetFolder() + log.GetFileName())) {
+        if (strLine.find(strText) != std::wstring::npos) ++n;
+    }
+    return n;
 }
