@@ -28,10 +28,21 @@ DWORD StagingCopy::MakeProtectedFolder(const std::wstring &strFolder)
     }
     ScopedLocal descriptor(pDescriptor);
     SECURITY_ATTRIBUTES sa = {sizeof(sa), pDescriptor, FALSE};
-    if (CreateDirectoryW(strFolder.c_str(), &sa)) return ERROR_SUCCESS;
-    DWORD dwErr = GetLastError();
-    LOG_API_ERROR(L"CreateDirectory", dwErr);
-    return dwErr;
+    if (!CreateDirectoryW(strFolder.c_str(), &sa)) {
+        DWORD dwErr = GetLastError();
+        LOG_API_ERROR(L"CreateDirectory", dwErr);
+        return dwErr;
+    }
+    // Set once more on the folder itself: a file system that drops the creation's descriptor
+    // must not leave the staging folder writable by others.
+    if (!SetFileSecurityW(strFolder.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          pDescriptor)) {
+        DWORD dwErr = GetLastError();
+        LOG_API_ERROR(L"SetFileSecurity", dwErr);
+        RemoveDirectoryW(strFolder.c_str());
+        return dwErr;
+    }
+    return ERROR_SUCCESS;
 }
 
 DWORD StagingCopy::Copy(const std::wstring &strSource, const std::wstring &strStaging, std::wstring &strReason)
