@@ -81,39 +81,47 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
         LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
     } else {
         const std::wstring strStaging = strIns + STAGING_SUFFIX;
-        std::wstring strChecked;   // the difference folder as checked (full path)
-        lResult = CheckAndStage(strDiffFolderPath, strStaging, strChecked);
-        if (lResult == 0) {
-            g_updateGate.Step(L"backup");
-            LOGWRITE(LOG_INFO, L"BackupCopy Start");
-            lResult = BackupCopy();
-            if (lResult != 0) {
-                Show(MSG_UPDATE_BACKUP_FAILED);
-                LOGWRITE(LOG_ERROR, L"BackupCopy Error");
-            }
-        }
-        if (lResult == 0) {
-            g_updateGate.Step(L"copy");
-            lResult = DiffFileCopy(strStaging);
-            if (lResult != 0) {
-                LOGWRITE(LOG_ERROR, L"DiffFileCopy Error");
-                Show(MSG_UPDATE_BACKUP_FAILED);
-            } else {
-                RemoveUserFolder(strChecked);
-            }
-        }
+        lResult = ApplyStaged(strDiffFolderPath, strStaging);
         FolderMirror::RemoveTree(strStaging);
-        if (lResult == 0) {
-            g_updateGate.Step(L"start");
-            LOGWRITE(LOG_INFO, L"NolvexConnectClient Application Start");
-            lResult = NolvexConnectStartProc();
-            if (lResult != 0) {
-                LOGWRITE(LOG_ERROR, L"NolvexConnectStartProc Error");
-                Show(MSG_UPDATE_BACKUP_FAILED);
-            }
-        }
+        if (lResult == 0) lResult = RestartClient();
     }
     m_pView = nullptr;
+    return lResult;
+}
+
+long MonitorUpdate::ApplyStaged(const std::wstring &strDiffFolderPath, const std::wstring &strStaging)
+{
+    std::wstring strChecked;   // the difference folder as checked (full path)
+    long lResult = CheckAndStage(strDiffFolderPath, strStaging, strChecked);
+    if (lResult != 0) return lResult;
+    g_updateGate.Step(L"backup");
+    LOGWRITE(LOG_INFO, L"BackupCopy Start");
+    lResult = BackupCopy();
+    if (lResult != 0) {
+        Show(MSG_UPDATE_BACKUP_FAILED);
+        LOGWRITE(LOG_ERROR, L"BackupCopy Error");
+        return lResult;
+    }
+    g_updateGate.Step(L"copy");
+    lResult = DiffFileCopy(strStaging);
+    if (lResult != 0) {
+        LOGWRITE(LOG_ERROR, L"DiffFileCopy Error");
+        Show(MSG_UPDATE_BACKUP_FAILED);
+        return lResult;
+    }
+    RemoveUserFolder(strChecked);
+    return 0;
+}
+
+long MonitorUpdate::RestartClient()
+{
+    g_updateGate.Step(L"start");
+    LOGWRITE(LOG_INFO, L"NolvexConnectClient Application Start");
+    long lResult = NolvexConnectStartProc();
+    if (lResult != 0) {
+        LOGWRITE(LOG_ERROR, L"NolvexConnectStartProc Error");
+        Show(MSG_UPDATE_BACKUP_FAILED);
+    }
     return lResult;
 }
 

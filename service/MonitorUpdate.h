@@ -56,6 +56,9 @@ public:
 
 private:
     std::wstring Ins();
+    // Check, stage, verify, back up, delete and copy: 0, or the failing step's code.
+    long ApplyStaged(const std::wstring &strDiffFolderPath, const std::wstring &strStaging);
+    long RestartClient();
     long CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging, std::wstring &strFolder);
     bool VerifyStaged(const std::wstring &strStaging);
     void RemoveUserFolder(const std::wstring &strFolder);
