@@ -151,6 +151,21 @@ TEST_F(MonitorUpdateTest, ACopyThatFailsMidwayRollsBackToTheStateBefore)
     EXPECT_EQ(m_before, Install());
 }
 
+TEST_F(MonitorUpdateTest, AStagedFileThatCannotBeReadFailsTheCopyAndRollsBack)
+{
+    ASSERT_EQ(0, m_update->BackupCopy());
+    std::wstring strDiff = Diff({{L"a_first.txt", "first"}, {L"readme.txt", "readme 2"}, {L"zz_last.txt", "last"}});
+    {
+        // Gone from under the copy: the staged file cannot be opened; the target is not to blame
+        // and is not renamed aside.
+        LockedFile lock(strDiff + L"\\readme.txt");
+        ASSERT_TRUE(lock.IsLocked());
+        EXPECT_NE(0, m_update->DiffFileCopy(strDiff));
+    }
+    EXPECT_EQ(TreeText(m_before), TreeText(Install()));
+    EXPECT_FALSE(PathExists(m_strIns + L"_InUse"));
+}
+
 TEST_F(MonitorUpdateTest, ACopyOntoAReadOnlyFileFailsAndRollsBack)
 {
     ASSERT_TRUE(SetFileAttributesW((m_strIns + L"\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
