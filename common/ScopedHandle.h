@@ -2,6 +2,7 @@
 // Move-only owners of Windows handles; raw handles only cross a Windows call.
 #include <windows.h>
 #include <wtsapi32.h>
+#include <userenv.h>
 #include <utility>
 
 template <typename Traits>
@@ -104,6 +105,12 @@ struct WtsMemoryTraits {   // what the terminal services calls hand out (the use
     static void Close(Type p) { ::WTSFreeMemory(p); }
 };
 
+struct EnvironmentBlockTraits {   // CreateEnvironmentBlock results (the user links userenv)
+    typedef void *Type;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { ::DestroyEnvironmentBlock(p); }
+};
+
 template <typename Interface>
 struct ComTraits {   // COM interface pointers: released, not closed
     typedef Interface *Type;
@@ -122,5 +129,6 @@ typedef ScopedGeneric<GlobalMemTraits> ScopedGlobal;
 typedef ScopedGeneric<ModuleTraits> ScopedModule;
 typedef ScopedGeneric<EventSourceTraits> ScopedEventSource;
 typedef ScopedGeneric<WtsMemoryTraits> ScopedWtsMemory;
+typedef ScopedGeneric<EnvironmentBlockTraits> ScopedEnvironmentBlock;
 template <typename Interface>
 using ScopedCom = ScopedGeneric<ComTraits<Interface>>;

@@ -1,6 +1,8 @@
 #include "CNolvexConnectMonitorModule.h"
 #include "LogonTokenSlot.h"
 #include "Log.h"
+#include "MonitorUpdate.h"
+#include "UpdateGate.h"
 #include "MonitorEnd.h"
 #include "MonitorManage.h"
 #include "PipeInstancePool.h"
@@ -233,6 +235,7 @@ void CNolvexConnectMonitorModule::RunSteps()
         return;
     }
     g_statusReport.Report(SERVICE_RUNNING, 1, 0);
+    RemoveUpdateLeftovers();
 
     WaitForTerminalServices();
     StartProxyRestor();
@@ -243,9 +246,28 @@ void CNolvexConnectMonitorModule::RunSteps()
     StopWorkers();
 }
 
+void CNolvexConnectMonitorModule::RemoveUpdateLeftovers()
+{
+    MonitorUpdate update;
+    update.RemoveSetAside();
+}
+
+void CNolvexConnectMonitorModule::WaitForUpdate()
+{
+    // An update or rollback is never cut off halfway: the stop waits for it to finish (or roll
+    // back), and each step it takes moves the check point on, so the service manager sees progress.
+    if (!g_updateGate.IsBusy()) return;
+    LOGWRITE(LOG_INFO, L"The stop waits for the running update or rollback.");
+    while (!g_updateGate.WaitIdle(UPDATE_PROGRESS_REPORT_MS)) {
+        g_statusReport.Report(SERVICE_STOP_PENDING, kStopCheckPoint + g_updateGate.GetProgress(), STOP_WAIT_HINT_MS);
+    }
+    LOGWRITE(LOG_INFO, L"The update or rollback has ended; the stop goes on.");
+}
+
 void CNolvexConnectMonitorModule::StopWorkers()
 {
     g_statusReport.Report(SERVICE_STOP_PENDING, kStopCheckPoint, STOP_WAIT_HINT_MS);
+    WaitForUpdate();
     if (m_workers.WaitAll(WORKER_STOP_WAIT_MS) != 0) g_statusReport.SetExitCode(NC_EXIT_WORKERS_RUNNING);
     g_pipeInstances.Close();
 }

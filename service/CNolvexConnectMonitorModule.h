@@ -44,6 +44,8 @@ public:
     // The stop path waits this long for the workers, well inside the stop wait hint.
     static constexpr DWORD STOP_WAIT_HINT_MS = 50000;
     static constexpr DWORD WORKER_STOP_WAIT_MS = 30000;
+    // How often the stop reports progress while it waits for an update.
+    static constexpr DWORD UPDATE_PROGRESS_REPORT_MS = 1000;
 
 private:
     static void WINAPI ServiceMain(DWORD dwArgc, LPWSTR *lpszArgv);
@@ -71,6 +73,8 @@ private:
     bool HandOffClient(ScopedFileHandle *phPipe);
     bool HandOffLogon();
     void StopWorkers();
+    void WaitForUpdate();
+    void RemoveUpdateLeftovers();
 
     static CNolvexConnectMonitorModule *s_pModule;
 

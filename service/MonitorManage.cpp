@@ -12,6 +12,8 @@
 #include "ServiceGlobals.h"
 #include "ScopedHandle.h"
 #include "StartThreadTable.h"
+#include "UpdateGate.h"
+#include "UpdateRequester.h"
 #include <wtsapi32.h>
 
 volatile LONG g_dwProcessID = 0;
@@ -57,6 +59,11 @@ long MonitorManage::Init()
         return 1;
     }
     return 0;
+}
+
+void MonitorManage::UseUpdate(std::unique_ptr<MonitorUpdate> pUpdate)
+{
+    m_clMonitorUpdate = std::move(pUpdate);
 }
 
 long MonitorManage::MessageAnalysis(const std::wstring &strMessage, HANDLE hThread)
@@ -240,6 +247,7 @@ long MonitorManage::OnDoUpdate(const std::wstring &strFields)
     DWORD dwProcessId = static_cast<DWORD>(cursor.NextNumber());
     m_strDiffFolderPath = cursor.Remainder();
     LOGWRITE(LOG_DEBUG, L"[InputInfo] DiffFolderPath is %s", m_strDiffFolderPath.c_str());
+    if (!SenderMayUpdate(L"DoUpdate", true, dwProcessId)) return -1;
     if (!WaitForProcessEnd(dwProcessId)) {
         LOGWRITE(LOG_WARN, L"The service stops: the update of [%s] is not applied.", m_strDiffFolderPath.c_str());
         return -1;
@@ -247,7 +255,17 @@ long MonitorManage::OnDoUpdate(const std::wstring &strFields)
     LOGWRITE(LOG_INFO, L"SetLogLevel  %d", (int)g_iLogLevel);
     ApplyLogLevel(g_iLogLevel);
     LOGWRITE(LOG_INFO, L"End Update ProcessCheck");
-    long lResult = m_clMonitorUpdate->UpdateMainProc(m_strDiffFolderPath);
+    long lResult = -1;
+    {
+        UpdateGate::Hold hold(g_updateGate, L"DoUpdate");
+        if (!hold.Entered()) {
+            LOGWRITE(LOG_ERROR, L"Another update or rollback is running; the DoUpdate is refused.");
+        } else {
+            m_clMonitorUpdate->SetRequester(m_pSender->GetUserToken());
+            lResult = m_clMonitorUpdate->UpdateMainProc(m_strDiffFolderPath);
+            m_clMonitorUpdate->SetRequester(nullptr);
+        }
+    }
     ApplyLogLevel(0);
     if (lResult != 0) {
         LOGWRITE(LOG_ERROR, L"Update Process Error");
@@ -255,6 +273,19 @@ long MonitorManage::OnDoUpdate(const std::wstring &strFields)
     }
     LOGWRITE(LOG_INFO, L"UpdateProc End");
     return 0;
+}
+
+bool MonitorManage::SenderMayUpdate(const wchar_t *pszMessage, bool bCheckNamed, DWORD dwNamedProcess)
+{
+    // Only the installed client may ask: the service runs as SYSTEM and every local user can
+    // write to its pipe.
+    std::wstring strReason;
+    UpdateRequester requester;
+    if (requester.IsAllowed(UpdateRequester::FromSender(*m_pSender), m_clMonitorUpdate->GetInstallPath(), bCheckNamed,
+                            dwNamedProcess, strReason))
+        return true;
+    LOGWRITE(LOG_ERROR, L"The %s is refused: %s.", pszMessage, strReason.c_str());
+    return false;
 }
 
 bool MonitorManage::WaitForProcessEnd(DWORD dwProcessId)
@@ -278,7 +309,13 @@ bool MonitorManage::WaitForProcessEnd(DWORD dwProcessId)
 
 long MonitorManage::OnRollBackUpdate()
 {
-    long lRollback = m_clMonitorUpdate->CopyRollback();
+    if (!SenderMayUpdate(L"RollBackUpdate", false, 0)) return -1;
+    long lRollback = -1;
+    {
+        UpdateGate::Hold hold(g_updateGate, L"RollBackUpdate");
+        if (hold.Entered()) lRollback = m_clMonitorUpdate->CopyRollback();
+        else LOGWRITE(LOG_ERROR, L"Another update or rollback is running; the RollBackUpdate is refused.");
+    }
     std::unique_ptr<MonitorView> pView(new (std::nothrow) MonitorView(m_strLanguage));
     if (!pView) {
         LOGWRITE(LOG_ERROR, L"MonitorView new Error");

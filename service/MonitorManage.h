@@ -29,6 +29,8 @@ public:
     // The same for a message of an unknown sender.
     long MessageAnalysis(const std::wstring &strMessage, HANDLE hThread);
     long Init();
+    // Replaces the update object that Init made (tests: an install folder of their own).
+    void UseUpdate(std::unique_ptr<MonitorUpdate> pUpdate);
 
     // User name of the active console session, or empty text.
     std::wstring GetAccessUserName();
@@ -54,6 +56,8 @@ private:
     WatchEnd SettleClientEnd(const std::wstring &strUser, HANDLE hThread, bool bRegistered);
     // false when a stop request ended the wait.
     bool WaitForProcessEnd(DWORD dwProcessId);
+    // Whether the sender is the installed client (and, when bCheckNamed, the process named).
+    bool SenderMayUpdate(const wchar_t *pszMessage, bool bCheckNamed, DWORD dwNamedProcess);
     long EndHandling(bool bWoken);
     bool RestoreAfterAbruptEnd(UserSetting *pSetting);
     long DisconnectByType(const std::wstring &strConnectType, int iConnectIndex);

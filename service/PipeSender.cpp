@@ -20,6 +20,12 @@ FARPROC Kernel32Proc(const char *pszName)
 
 }  // namespace
 
+PipeSender::PipeSender(DWORD dwProcessId, const std::wstring &strImagePath, HANDLE hUserToken)
+    : m_dwProcessId(dwProcessId), m_strImagePath(strImagePath)
+{
+    if (hUserToken != nullptr && KeepImpersonationCopy(hUserToken)) m_strUserName = TokenUserName(m_hUserToken.Get());
+}
+
 bool PipeSender::Identify(HANDLE hPipe)
 {
     LOG_SCOPE();

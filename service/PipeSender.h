@@ -14,6 +14,8 @@
 class PipeSender {
 public:
     PipeSender() : m_dwProcessId(0) {}
+    // A sender known beforehand (tests): its process, executable and a copy of the user's token.
+    PipeSender(DWORD dwProcessId, const std::wstring &strImagePath, HANDLE hUserToken);
     PipeSender(const PipeSender &) = delete;
     PipeSender &operator=(const PipeSender &) = delete;
 

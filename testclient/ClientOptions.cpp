@@ -70,6 +70,7 @@ bool ClientOptions::Parse(int argc, const wchar_t *const *argv)
     vecRest.erase(vecRest.begin(), vecRest.begin() + static_cast<std::ptrdiff_t>(nPositional));
     if (m_vecArgs.size() < pShape->nMinArgs) return Fail(m_strCommand + L": missing arguments");
     if (m_strCommand == L"start") return ParseStartOptions(vecRest);
+    if (m_strCommand == L"update") return ParseUpdateOptions(vecRest);
     if (!vecRest.empty()) return Fail(m_strCommand + L": unexpected argument \"" + vecRest[0] + L"\"");
     return CheckNumbers();
 }
@@ -117,6 +118,19 @@ bool ClientOptions::ParseStartOptions(const std::vector<std::wstring> &vecRest)
     return true;
 }
 
+bool ClientOptions::ParseUpdateOptions(const std::vector<std::wstring> &vecRest)
+{
+    // "--stay SECONDS": the client stays alive that long after sending, as the real client does
+    // until it exits for the update.
+    if (vecRest.empty()) return true;
+    DWORD dwValue = 0;
+    if (vecRest.size() != 2 || vecRest[0] != L"--stay" || !ParseNumber(vecRest[1], dwValue))
+        return Fail(L"update: only --stay SECONDS may follow");
+    if (dwValue > INFINITE / 1000 - 1) return Fail(L"--stay: too many seconds");
+    m_dwStayMs = dwValue * 1000;
+    return true;
+}
+
 bool ClientOptions::CheckNumbers()
 {
     // Numeric arguments are checked here so that a typing error never sends a message.
@@ -134,7 +148,7 @@ std::wstring ClientOptions::Usage()
            L"  start <userFolder> <language> <logLevel> [--normal|--abrupt] [--stay SECONDS] [--pid PID]\n"
            L"  end <userFolder>\n"
            L"  loglevel <level>\n"
-           L"  update <pid> <updateFolder>\n"
+           L"  update <pid|self> <updateFolder> [--stay SECONDS]\n"
            L"  rollback [text]\n"
            L"  raw <text>\n"
            L"  hex <hexbytes>\n"

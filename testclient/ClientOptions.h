@@ -37,6 +37,7 @@ public:
 private:
     bool ParseGlobalOption(const std::wstring &strOption, const wchar_t *pszValue);
     bool ParseStartOptions(const std::vector<std::wstring> &vecRest);
+    bool ParseUpdateOptions(const std::vector<std::wstring> &vecRest);
     bool CheckNumbers();
     bool Fail(const std::wstring &strError);
 

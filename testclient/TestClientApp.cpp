@@ -26,7 +26,7 @@ int TestClientApp::Run()
     if (strCommand == L"start") return RunStart();
     if (strCommand == L"end") return SendText(PipeMessage::MonitorEnd(m_options.GetArg(0)));
     if (strCommand == L"loglevel") return SendText(PipeMessage::LogLevel(m_options.GetArg(0)));
-    if (strCommand == L"update") return SendText(PipeMessage::DoUpdate(m_options.GetArg(0), m_options.GetArg(1)));
+    if (strCommand == L"update") return RunUpdate();
     if (strCommand == L"rollback") return SendText(PipeMessage::RollBackUpdate(m_options.GetArg(0)));
     if (strCommand == L"raw") return SendBytes(PipeMessage::ToBytes(m_options.GetArg(0)));
     if (strCommand == L"hex") {
@@ -54,6 +54,16 @@ int TestClientApp::Run()
     if (strCommand == L"proxy") return ProxyCommand(m_options.GetArgs()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
+}
+
+int TestClientApp::RunUpdate()
+{
+    // "self" names this process: the service accepts an update only from the client it names.
+    std::wstring strPid = m_options.GetArg(0);
+    if (strPid == L"self") strPid = std::to_wstring(GetCurrentProcessId());
+    int iResult = SendText(PipeMessage::DoUpdate(strPid, m_options.GetArg(1)));
+    if (iResult == EXIT_SENT && m_options.GetStayMs() != INFINITE) Sleep(m_options.GetStayMs());
+    return iResult;
 }
 
 int TestClientApp::PipeFailure(const wchar_t *pszStep, DWORD dwError)

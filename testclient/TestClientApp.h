@@ -23,6 +23,7 @@ public:
 private:
     int RunStart();
     int RunIdle();
+    int RunUpdate();
     int RunFiles();
     int RunQuit();
     int SendText(const std::wstring &strMessage);

@@ -21,6 +21,9 @@ TOOLS = ["nc_svcctl.exe", "nc_sleeper.exe"]
 TEST_BUILD_DIR = os.path.join(winehelp.BUILD_DIR, "testbin")
 TEST_LOGON_CONTROL = 200
 INSTALLED_CLIENT = INSTALL_DIR_WIN + "\\NolvexConnect.exe"
+# The product's install path in the registry (32-bit view): the service finds its install folder
+# here, and only the client of that folder may ask for an update or a rollback.
+INSTALL_KEY = r"HKLM\Software\Korvell\NolvexConnect"
 RUNNING, STOPPED = 4, 1
 # How far a scenario brings the service before its tests run.
 INSTALLED, STARTED, SERVING = "installed", "started", "serving"
@@ -38,6 +41,7 @@ class ServiceHost:
     def create(self, fresh=True):
         self.prefix.create(fresh=fresh)
         self.prefix.set_dll_override("wtsapi32")
+        self.prefix.reg_add(INSTALL_KEY, "Path", INSTALL_DIR_WIN, view32=True)
         os.makedirs(self.install_dir(), exist_ok=True)
         for name in INSTALL_FILES:
             source = self.built_file(name)

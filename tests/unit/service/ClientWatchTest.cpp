@@ -1,6 +1,8 @@
 #include "ChildProcess.h"
 #include "Log.h"
 #include "MonitorManage.h"
+#include "MonitorUpdate.h"
+#include "PipeSender.h"
 #include "ScopedHandle.h"
 #include "ServiceGlobals.h"
 #include "StartThreadTable.h"
@@ -43,6 +45,22 @@ size_t LogCount(const std::wstring &strText)
     return n;
 }
 
+// A DoUpdate from the installed client of an install folder of the test's own: the sender is the
+// process the message names, running NolvexConnect.exe of that folder.
+long AnalyseUpdate(const std::wstring &strInstallPath, DWORD dwPid)
+{
+    ScopedHandle hOwn(OwnThreadHandle());
+    ScopedHandle hToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, hToken.Receive())) return -1001;
+    PipeSender sender(dwPid, strInstallPath + L"NolvexConnect.exe", hToken.Get());
+    MonitorManage manage;
+    if (manage.Init() != 0) return -1000;
+    MonitorUpdate::Seams seams;
+    seams.strInstallPath = strInstallPath;
+    manage.UseUpdate(std::unique_ptr<MonitorUpdate>(new MonitorUpdate(seams)));
+    return manage.MessageAnalysis(L"DoUpdate=" + std::to_wstring(dwPid) + L",C:\\diff", hOwn.Get(), sender);
+}
+
 std::wstring StartMessage(DWORD dwPid)
 {
     return L"MonitorStart=" + std::to_wstring(dwPid) + L",C:\\watch,0,0";
@@ -75,6 +93,11 @@ protected:
     {
         return std::async(std::launch::async, [strMessage] { return Analyse(strMessage); });
     }
+    std::future<long> BeginUpdate(DWORD dwPid)
+    {
+        std::wstring strInstall = m_install.Path();
+        return std::async(std::launch::async, [strInstall, dwPid] { return AnalyseUpdate(strInstall, dwPid); });
+    }
     static bool Waiting(std::future<long> &f) { return f.wait_for(kStillWaiting) == std::future_status::timeout; }
     static bool EndsPromptly(std::future<long> &f) { return f.wait_for(kPrompt) == std::future_status::ready; }
 
@@ -83,6 +106,7 @@ protected:
     ChildProcess m_second;
     std::future<long> m_watchA;
     std::future<long> m_watchB;
+    TestFolder m_install;
 };
 
 TEST_F(ClientWatchTest, AClientThatEndsIsNoticedAtOnceNotAtTheNextTick)
@@ -128,14 +152,14 @@ TEST_F(ClientWatchTest, AStopEndsTheWatchWithoutEndHandling)
 TEST_F(ClientWatchTest, TheUpdateStartsWhenTheClientEndsAndNotOnAStop)
 {
     size_t nStarted = LogCount(L"End Update ProcessCheck");
-    m_watchA = Begin(L"DoUpdate=" + std::to_wstring(m_first.Pid()) + L",C:\\diff");
+    m_watchA = BeginUpdate(m_first.Pid());
     ASSERT_TRUE(Waiting(m_watchA));
     m_first.End();
     ASSERT_TRUE(EndsPromptly(m_watchA));
-    EXPECT_EQ(-1, m_watchA.get());   // the update itself is not built yet
+    EXPECT_EQ(-1, m_watchA.get());   // C:\diff is no update folder of the user's: refused
     EXPECT_EQ(nStarted + 1, LogCount(L"End Update ProcessCheck"));
 
-    m_watchB = Begin(L"DoUpdate=" + std::to_wstring(m_second.Pid()) + L",C:\\diff");
+    m_watchB = BeginUpdate(m_second.Pid());
     ASSERT_TRUE(Waiting(m_watchB));
     SetEvent(m_hStop.Get());
     ASSERT_TRUE(EndsPromptly(m_watchB));

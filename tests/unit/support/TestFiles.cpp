@@ -32,7 +32,13 @@ void RemoveTree(const std::wstring &strFolder)
             std::wstring strName = fd.cFileName;
             if (strName == L"." || strName == L"..") continue;
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(strBase + strName);
-            else DeleteFileW((strBase + strName).c_str());
+            else {
+                // A read-only file would stay, and with it the folder that a later test of the
+                // same process id finds again.
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                    SetFileAttributesW((strBase + strName).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((strBase + strName).c_str());
+            }
         } while (FindNextFileW(hFind, &fd));
         FindClose(hFind);
     }

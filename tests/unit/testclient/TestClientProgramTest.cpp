@@ -72,6 +72,19 @@ TEST_F(TestClientProgram, StartAnnouncesItsOwnPidThenEndsNormally)
     EXPECT_EQ(L"MonitorEnd=C:\\u\\a", Message(1));
 }
 
+TEST_F(TestClientProgram, UpdateSelfNamesItsOwnProcessAndStaysAsAsked)
+{
+    ChildProcess client;
+    ASSERT_TRUE(Launch(client, L"update self C:\\u\\upd --stay 2"));
+    DWORD dwPid = client.Pid();
+    ASSERT_TRUE(m_server.WaitForMessages(1, 10000));
+    EXPECT_EQ(L"DoUpdate=" + std::to_wstring(dwPid) + L",C:\\u\\upd", Message(0));
+    EXPECT_TRUE(client.IsRunning()) << "it stays after sending, as the real client does for a moment";
+    EXPECT_EQ(0, client.Finish());
+    EXPECT_EQ(2, Run(L"update self C:\\u\\upd --stay"));
+    EXPECT_EQ(2, Run(L"update self C:\\u\\upd --later 2"));
+}
+
 TEST_F(TestClientProgram, AbruptEndSendsNoMonitorEnd)
 {
     EXPECT_EQ(9, Run(L"start C:\\u\\a 0 1 --abrupt --stay 0 --pid 777"));
