@@ -4,7 +4,7 @@
 #include "OSInformation.h"
 #include "RegistryView.h"
 #include "ScopedHandle.h"
-#include <sddl.h>
+#include "TokenIdentity.h"
 #include <memory>
 #include <vector>
 
@@ -281,32 +281,10 @@ bool WinRegInfo::FindActiveSession(DWORD &dwSessionId)
 
 std::wstring WinRegInfo::GetTokenUserSID(HANDLE hToken)
 {
-    DWORD dwNeeded = 0;
-    GetTokenInformation(hToken, TokenUser, nullptr, 0, &dwNeeded);
-    if (dwNeeded == 0) {
-        LOG_API_ERROR(L"GetTokenInformation", GetLastError());
-        return std::wstring();
-    }
-    std::vector<BYTE> vecUser;
-    try {
-        vecUser.assign(dwNeeded, 0);
-    } catch (...) {
-        LOGWRITE(LOG_ERROR, L"Can't Alloc Memory");
-        return std::wstring();
-    }
-    if (!GetTokenInformation(hToken, TokenUser, vecUser.data(), dwNeeded, &dwNeeded)) {
-        LOG_API_ERROR(L"GetTokenInformation", GetLastError());
-        return std::wstring();
-    }
-    const TOKEN_USER *pUser = reinterpret_cast<const TOKEN_USER *>(vecUser.data());
-    LPWSTR pszSid = nullptr;
-    if (!ConvertSidToStringSidW(pUser->User.Sid, &pszSid)) {
-        LOG_API_ERROR(L"ConvertSidToStringSid", GetLastError());
-        LOGWRITE(LOG_ERROR, L"Can't Convert SID To User SID");
-        return std::wstring();
-    }
-    ScopedLocal hSid(pszSid);
-    return std::wstring(pszSid);
+    TokenIdentity user;
+    std::wstring strSid = user.FromToken(hToken) ? user.SidText() : std::wstring();
+    if (strSid.empty()) LOGWRITE(LOG_ERROR, L"Can't Convert SID To User SID");
+    return strSid;
 }
 
 std::wstring WinRegInfo::GetUserSID()

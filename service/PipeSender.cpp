@@ -1,6 +1,7 @@
 #include "PipeSender.h"
 #include "Log.h"
 #include "PipeImpersonation.h"
+#include "TokenIdentity.h"
 #include <vector>
 
 namespace {
@@ -9,7 +10,6 @@ typedef BOOL(WINAPI *ImageNameFn)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 const DWORD kQueryLimitedInformation = 0x1000;   // PROCESS_QUERY_LIMITED_INFORMATION (Vista)
 const DWORD kImagePathChars = 32768;
-const DWORD kNameChars = 256;
 const DWORD kTokenAccess = TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE;
 
 FARPROC Kernel32Proc(const char *pszName)
@@ -114,27 +114,8 @@ bool PipeSender::KeepImpersonationCopy(HANDLE hToken)
 
 std::wstring PipeSender::TokenUserName(HANDLE hToken)
 {
-    DWORD dwBytes = 0;
-    GetTokenInformation(hToken, TokenUser, nullptr, 0, &dwBytes);
-    if (dwBytes == 0) {
-        LOG_API_ERROR(L"GetTokenInformation", GetLastError());
-        return std::wstring();
-    }
-    std::vector<BYTE> vecUser(dwBytes);
-    if (!GetTokenInformation(hToken, TokenUser, vecUser.data(), dwBytes, &dwBytes)) {
-        LOG_API_ERROR(L"GetTokenInformation", GetLastError());
-        return std::wstring();
-    }
-    PSID pSid = reinterpret_cast<TOKEN_USER *>(vecUser.data())->User.Sid;
-    wchar_t szName[kNameChars] = {};
-    wchar_t szDomain[kNameChars] = {};
-    DWORD dwName = kNameChars, dwDomain = kNameChars;
-    SID_NAME_USE use;
-    if (!LookupAccountSidW(nullptr, pSid, szName, &dwName, szDomain, &dwDomain, &use)) {
-        LOG_API_ERROR(L"LookupAccountSid", GetLastError());
-        return std::wstring();
-    }
-    return szDomain[0] != L'\0' ? std::wstring(szDomain) + L"\\" + szName : std::wstring(szName);
+    TokenIdentity user;
+    return user.FromToken(hToken) ? user.AccountName() : std::wstring();
 }
 
 void PipeSender::Log() const

@@ -60,7 +60,7 @@ bool UpdateRequester::IsAllowed(const Facts &facts, const std::wstring &strInsta
 bool UpdateRequester::TokenIsConsoleUser(HANDLE hToken)
 {
     TokenIdentity console;
-    if (!console.FromConsoleSession()) return false;
+    if (!console.FromActiveSession()) return false;
     TokenIdentity sender;
     if (!sender.FromToken(hToken)) return false;
     return console.SameUser(sender);

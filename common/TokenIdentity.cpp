@@ -1,7 +1,13 @@
 #include "TokenIdentity.h"
+#include "ActiveSession.h"
 #include "Log.h"
 #include "ScopedHandle.h"
+#include <sddl.h>
 #include <wtsapi32.h>
+
+namespace {
+const DWORD kNameChars = 256;
+}  // namespace
 
 bool TokenIdentity::FromToken(HANDLE hToken)
 {
@@ -24,10 +30,12 @@ bool TokenIdentity::FromToken(HANDLE hToken)
     return true;
 }
 
-bool TokenIdentity::FromConsoleSession()
+bool TokenIdentity::FromActiveSession()
 {
-    DWORD dwSession = WTSGetActiveConsoleSessionId();
-    if (dwSession == 0xFFFFFFFF) return false;   // nobody attached to the console
+    DWORD dwSession = 0;
+    long lFound = ActiveSession::Find(dwSession);
+    if (lFound > 0) LOG_API_ERROR(L"WTSEnumerateSessions", lFound);
+    if (lFound != ActiveSession::FOUND) return false;   // nobody logged on
     ScopedHandle hToken;
     if (!WTSQueryUserToken(dwSession, hToken.Receive())) {
         DWORD dwErr = GetLastError();
@@ -36,6 +44,32 @@ bool TokenIdentity::FromConsoleSession()
         return false;
     }
     return FromToken(hToken.Get());
+}
+
+std::wstring TokenIdentity::SidText() const
+{
+    if (m_vecSid.empty()) return std::wstring();
+    LPWSTR pszSid = nullptr;
+    if (!ConvertSidToStringSidW(Sid(), &pszSid)) {
+        LOG_API_ERROR(L"ConvertSidToStringSid", GetLastError());
+        return std::wstring();
+    }
+    ScopedLocal hSid(pszSid);
+    return std::wstring(pszSid);
+}
+
+std::wstring TokenIdentity::AccountName() const
+{
+    if (m_vecSid.empty()) return std::wstring();
+    wchar_t szName[kNameChars] = {};
+    wchar_t szDomain[kNameChars] = {};
+    DWORD dwName = kNameChars, dwDomain = kNameChars;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(nullptr, Sid(), szName, &dwName, szDomain, &dwDomain, &use)) {
+        LOG_API_ERROR(L"LookupAccountSid", GetLastError());
+        return std::wstring();
+    }
+    return szDomain[0] != L'\0' ? std::wstring(szDomain) + L"\\" + szName : std::wstring(szName);
 }
 
 bool TokenIdentity::SameUser(const TokenIdentity &other) const
