@@ -124,7 +124,8 @@ TraceLog::TraceLog() : TraceLog(Seams())
 
 TraceLog::TraceLog(const Seams &seams)
     : m_iLevel(-1), m_strExtension(L".dat"), m_strAppName(seams.strAppName), m_iFileOpen(0),
-      m_strLastStamp(L"0000/00/00"), m_hMutex(nullptr), m_seams(seams), m_lock(kLockSpinCount), m_lFolderReady(0), m_lQueued(0), m_lWritten(0),
+      m_strLastStamp(L"0000/00/00"), m_hMutex(nullptr), m_seams(seams), m_lock(kLockSpinCount), m_lFolderReady(0), m_lTraceOn(0), m_lTraceCheckedAt(0),
+      m_lTraceKnown(0), m_lQueued(0), m_lWritten(0),
       m_bWriting(false)
 {
     // The name comes through a seam that logs; with this thread marked as writing, those calls
@@ -206,10 +207,17 @@ bool TraceLog::WillDrop(int iLevel)
     return false;
 }
 
-// m_strFolder does not change once m_lFolderReady is set.
+// m_strFolder does not change once m_lFolderReady is set. The answer of a look is kept for the
+// seam's interval; two threads that look at once both write what they saw.
 bool TraceLog::TraceSwitchOn()
 {
-    return LogFolder::Exists(m_strFolder + kTraceSwitch);
+    DWORD dwNow = GetTickCount();
+    if (m_lTraceKnown != 0 && dwNow - (DWORD)m_lTraceCheckedAt < m_seams.dwTraceSwitchCheckMs) return m_lTraceOn != 0;
+    LONG lOn = LogFolder::Exists(m_strFolder + kTraceSwitch) ? 1 : 0;
+    InterlockedExchange(&m_lTraceOn, lOn);
+    InterlockedExchange(&m_lTraceCheckedAt, (LONG)dwNow);
+    InterlockedExchange(&m_lTraceKnown, 1);
+    return lOn != 0;
 }
 
 void TraceLog::SetLogLevel(unsigned int uiValue)

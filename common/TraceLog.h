@@ -47,6 +47,7 @@ public:
         TextFunc pfnUserId;                  // NolvexID of the user setting file
         FlagFunc pfnTakeUserChange;          // reads and clears the user setting's changed flag
         EncodeFunc pfnEncodeId;              // string AES coding under the log key
+        DWORD dwTraceSwitchCheckMs;          // how long a look for the trace switch holds
     };
 
     static TraceLog &GetInstance();
@@ -144,6 +145,10 @@ private:
     Seams m_seams;
     CriticalSection m_lock;
     volatile LONG m_lFolderReady;
+    // The last look for the trace switch: its answer, its time, and whether there was one.
+    volatile LONG m_lTraceOn;
+    volatile LONG m_lTraceCheckedAt;
+    volatile LONG m_lTraceKnown;
     // The lines waiting for the writer (behind their notices), the tickets handed out and the
     // last one written (read without m_lock), and whether a thread is the writer.
     std::wstring m_strBatch;

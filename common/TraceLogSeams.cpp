@@ -13,6 +13,9 @@ namespace {
 
 // Key of the identifiers encoded in the lines; support decodes them with the same key.
 const wchar_t kLogKey[] = L"Lr7QvN2xKp4Tb";
+// A look for the trace switch file costs a file system call (some 20 us under Wine): made at most
+// this often, so that a program switches within half a second of the file's coming or going.
+const DWORD kTraceSwitchCheckMs = 500;
 
 std::wstring ProductAppName()
 {
@@ -74,6 +77,6 @@ TraceLog::IdCoding ProductEncodeId(const std::wstring &strValue, std::wstring &s
 TraceLog::Seams::Seams()
     : pfnClock(nullptr), pfnAppName(&ProductAppName), pfnBaseFolder(&ProductBaseFolder),
       pfnConfiguredLogLevel(&ProductLogLevel), pfnUserId(&ProductUserId), pfnTakeUserChange(&ProductTakeUserChange),
-      pfnEncodeId(&ProductEncodeId)
+      pfnEncodeId(&ProductEncodeId), dwTraceSwitchCheckMs(kTraceSwitchCheckMs)
 {
 }

@@ -151,7 +151,9 @@ TEST_F(TraceLogTest, MonitorServiceStartsWithDebugOffAndNamesItsFile)
 
 TEST_F(TraceLogTest, TraceLinesOnlyWhileTraceExistsInTheLogFolder)
 {
-    TraceLog log(MakeSeams());
+    TraceLog::Seams seams = MakeSeams();
+    seams.dwTraceSwitchCheckMs = 0;   // looked for at every line
+    TraceLog log(seams);
     log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace without switch");
     WriteBytes(LogFolder() + L"trace", "");
     log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace with switch file");
@@ -160,6 +162,19 @@ TEST_F(TraceLogTest, TraceLinesOnlyWhileTraceExistsInTheLogFolder)
     CreateDirectoryW((LogFolder() + L"trace").c_str(), nullptr);
     log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"trace with switch folder");
     EXPECT_EQ((std::vector<std::wstring>{L"trace with switch file", L"trace with switch folder"}), Messages());
+}
+
+// The product looks for the switch at most every half second: a running program follows it
+// within that time, and the lines in between go by the last look.
+TEST_F(TraceLogTest, ARunningProgramFollowsTheTraceSwitchWithinHalfASecond)
+{
+    TraceLog log(MakeSeams());
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"before the switch");
+    WriteBytes(LogFolder() + L"trace", "");
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"by the last look");
+    Sleep(600);
+    log.Write(LOG_TRACE, L"a.cpp", L"A::B", 1, L"after the interval");
+    EXPECT_EQ(std::vector<std::wstring>{L"after the interval"}, Messages());
 }
 
 TEST_F(TraceLogTest, EveryLevelHasItsTag)
