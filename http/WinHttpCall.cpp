@@ -1,0 +1,121 @@
+#include "WinHttpCall.h"
+#include "Log.h"
+#include <new>
+
+WinHttpCall::WinHttpCall() : m_lRefs(1), m_completion(), m_dwWorkerThread(0), m_bDone(false), m_bEventSet(false)
+{
+    m_hDone.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+WinHttpCall *WinHttpCall::Create()
+{
+    WinHttpCall *pCall = new (std::nothrow) WinHttpCall();
+    if (pCall == nullptr) {
+        LOGWRITE(LOG_ERROR, L"Failed to allocate the completion record of a request");
+        return nullptr;
+    }
+    if (!pCall->m_hDone) {
+        LOG_API_ERROR(L"CreateEventW", GetLastError());
+        pCall->Release();
+        return nullptr;
+    }
+    return pCall;
+}
+
+void WinHttpCall::AddRef()
+{
+    InterlockedIncrement(&m_lRefs);
+}
+
+void WinHttpCall::Release()
+{
+    if (InterlockedDecrement(&m_lRefs) == 0) delete this;
+}
+
+bool WinHttpCall::Attach(HINTERNET hRequest)
+{
+    DWORD_PTR dwContext = Context();
+    AddRef();   // before the handle can report anything with it
+    if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_CONTEXT_VALUE, &dwContext, sizeof(dwContext))) {
+        Release();
+        return false;
+    }
+    return true;
+}
+
+bool WinHttpCall::Begin()
+{
+    CriticalSection::Lock lock(m_cs);
+    m_completion = Completion();
+    m_dwWorkerThread = GetCurrentThreadId();
+    m_bDone = false;
+    if (!m_bEventSet) return true;
+    m_bEventSet = false;
+    if (ResetEvent(m_hDone.Get())) return true;
+    LOG_API_ERROR(L"ResetEvent", GetLastError());
+    return false;
+}
+
+WinHttpCall::WaitResult WinHttpCall::Wait(HANDLE hCancel, DWORD dwLimitMs, Completion &completion)
+{
+    if (TakeCompletion(completion)) return CALL_DONE;
+    HANDLE ahWait[] = {m_hDone.Get(), hCancel};
+    DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, dwLimitMs);
+    if (dwWait == WAIT_OBJECT_0 && TakeCompletion(completion)) return CALL_DONE;
+    if (dwWait == WAIT_OBJECT_0 + 1) return CALL_CANCELED;
+    if (dwWait == WAIT_TIMEOUT) return CALL_TIMED_OUT;
+    LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
+    return CALL_BROKEN;
+}
+
+bool WinHttpCall::TakeCompletion(Completion &completion)
+{
+    CriticalSection::Lock lock(m_cs);
+    if (!m_bDone) return false;
+    completion = m_completion;
+    return true;
+}
+
+bool WinHttpCall::IsCompletion(DWORD dwStatus)
+{
+    switch (dwStatus) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void WinHttpCall::Notify(DWORD_PTR dwContext, DWORD dwStatus, const void *pInfo, DWORD dwInfoLength)
+{
+    // The session and connection handles carry no context; only request handles report here.
+    WinHttpCall *pCall = reinterpret_cast<WinHttpCall *>(dwContext);
+    if (pCall == nullptr) return;
+    if (dwStatus == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+        pCall->Release();
+        return;
+    }
+    if (IsCompletion(dwStatus)) pCall->Complete(dwStatus, pInfo, dwInfoLength);
+}
+
+void WinHttpCall::Complete(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength)
+{
+    CriticalSection::Lock lock(m_cs);
+    m_completion.dwStatus = dwStatus;
+    if (dwStatus == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR && pInfo != nullptr)
+        m_completion.dwError = static_cast<const WINHTTP_ASYNC_RESULT *>(pInfo)->dwError;
+    else if ((dwStatus == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE || dwStatus == WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE) &&
+             pInfo != nullptr && dwInfoLength >= sizeof(DWORD))
+        m_completion.dwBytes = *static_cast<const DWORD *>(pInfo);
+    else if (dwStatus == WINHTTP_CALLBACK_STATUS_READ_COMPLETE)
+        m_completion.dwBytes = dwInfoLength;
+    m_bDone = true;
+    if (GetCurrentThreadId() == m_dwWorkerThread) return;   // inside the call: the worker looks itself
+    m_bEventSet = true;
+    if (!SetEvent(m_hDone.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
+}
