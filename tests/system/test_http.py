@@ -39,6 +39,10 @@ def numbers(text):
     return [int(v) for v in text.split(",") if v]
 
 
+# Longer than any program start under Wine, shorter than the adapter's 50-second time-outs.
+HOLD_ON_S = 40
+
+
 class HttpCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -199,6 +203,18 @@ class CancelTest(HttpCase):
         code, out, _ = self.http("GET", self.server.url("/stall"), "--cancel-after", "500")
         self.assertEqual(3, code)
         self.assert_canceled_in_time(out)
+
+    def test_cancel_on_a_server_that_holds_on_does_not_hold_the_program(self):
+        # The program deletes its adapter after the cancel: that waits for the worker, which must
+        # have ended although this server would hold the body back for a minute.
+        with MockServer(stall_limit=HOLD_ON_S) as server:
+            server.script("/stall", Reply(200, b"", stall=True, content_length=False))
+            started = time.monotonic()
+            code, out, _ = self.http("GET", server.url("/stall"), "--cancel-after", "500")
+            elapsed = time.monotonic() - started
+        self.assertEqual(3, code)
+        self.assert_canceled_in_time(out)
+        self.assertLess(elapsed, HOLD_ON_S / 2)
 
     def test_cancel_before_the_answer_comes(self):
         self.server.script("/late", Reply(200, b"late", head_delay=3))
