@@ -1,8 +1,9 @@
 #include "WinHttpCall.h"
 #include "Log.h"
+#include "SpinBackoff.h"
 #include <new>
 
-WinHttpCall::WinHttpCall() : m_lRefs(1), m_completion(), m_dwWorkerThread(0), m_bDone(false), m_bEventSet(false)
+WinHttpCall::WinHttpCall() : m_lRefs(1), m_completion(), m_bDone(false), m_bSleeping(false), m_bEventSet(false)
 {
     m_hDone.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
@@ -47,33 +48,64 @@ bool WinHttpCall::Begin()
 {
     CriticalSection::Lock lock(m_cs);
     m_completion = Completion();
-    m_dwWorkerThread = GetCurrentThreadId();
     m_bDone = false;
-    if (!m_bEventSet) return true;
-    m_bEventSet = false;
-    if (ResetEvent(m_hDone.Get())) return true;
-    LOG_API_ERROR(L"ResetEvent", GetLastError());
-    return false;
+    m_bSleeping = false;
+    return true;
 }
 
 WinHttpCall::WaitResult WinHttpCall::Wait(HANDLE hCancel, DWORD dwLimitMs, Completion &completion)
 {
-    if (TakeCompletion(completion)) return CALL_DONE;
+    DWORD dwStart = GetTickCount();
     HANDLE ahWait[] = {m_hDone.Get(), hCancel};
-    DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, dwLimitMs);
-    if (dwWait == WAIT_OBJECT_0 && TakeCompletion(completion)) return CALL_DONE;
-    if (dwWait == WAIT_OBJECT_0 + 1) return CALL_CANCELED;
-    if (dwWait == WAIT_TIMEOUT) return CALL_TIMED_OUT;
-    LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
-    return CALL_BROKEN;
+    if (SpinForCompletion(completion)) return CALL_DONE;
+    bool bWoken = false;
+    for (;;) {
+        if (TakeCompletion(bWoken, completion)) return CALL_DONE;
+        DWORD dwElapsed = GetTickCount() - dwStart;
+        if (dwElapsed >= dwLimitMs) return CALL_TIMED_OUT;
+        DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, dwLimitMs - dwElapsed);
+        bWoken = dwWait == WAIT_OBJECT_0;   // a completion, or the late signal of an earlier one
+        if (bWoken) continue;
+        if (dwWait == WAIT_OBJECT_0 + 1) return CALL_CANCELED;
+        if (dwWait == WAIT_TIMEOUT) return CALL_TIMED_OUT;
+        LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
+        return CALL_BROKEN;
+    }
 }
 
-bool WinHttpCall::TakeCompletion(Completion &completion)
+// A completion on a WinHTTP thread usually follows within microseconds: looking a few times
+// before sleeping spares the event round trips of both sides.
+bool WinHttpCall::SpinForCompletion(Completion &completion)
+{
+    SpinBackoff backoff;
+    while (backoff.Rounds() < SPIN_ROUNDS) {
+        {
+            CriticalSection::Lock lock(m_cs);
+            if (m_bDone) {
+                completion = m_completion;
+                return true;
+            }
+        }
+        backoff.Pause();
+    }
+    return false;
+}
+
+// Not done yet: the worker is about to sleep, so a completion must set the event; an event left set by an earlier completion is reset, so the next wait sleeps. A
+// completion stores itself under the lock before it sets the event, so none is lost.
+bool WinHttpCall::TakeCompletion(bool bWoken, Completion &completion)
 {
     CriticalSection::Lock lock(m_cs);
-    if (!m_bDone) return false;
-    completion = m_completion;
-    return true;
+    if (m_bDone) {
+        completion = m_completion;
+        return true;
+    }
+    m_bSleeping = true;
+    if (m_bEventSet || bWoken) {
+        m_bEventSet = false;
+        if (!ResetEvent(m_hDone.Get())) LOG_API_ERROR(L"ResetEvent", GetLastError());
+    }
+    return false;
 }
 
 bool WinHttpCall::IsCompletion(DWORD dwStatus)
@@ -105,7 +137,18 @@ void WinHttpCall::Notify(DWORD_PTR dwContext, DWORD dwStatus, const void *pInfo,
 
 void WinHttpCall::Complete(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength)
 {
-    CriticalSection::Lock lock(m_cs);
+    {
+        CriticalSection::Lock lock(m_cs);
+        Store(dwStatus, pInfo, dwInfoLength);
+        if (!m_bSleeping) return;   // the worker looks itself (inside the call, or spinning)
+        m_bEventSet = true;
+    }
+    // Outside the lock: the woken worker takes it at once.
+    if (!SetEvent(m_hDone.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
+}
+
+void WinHttpCall::Store(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength)
+{
     m_completion.dwStatus = dwStatus;
     if (dwStatus == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR && pInfo != nullptr)
         m_completion.dwError = static_cast<const WINHTTP_ASYNC_RESULT *>(pInfo)->dwError;
@@ -115,7 +158,4 @@ void WinHttpCall::Complete(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength
     else if (dwStatus == WINHTTP_CALLBACK_STATUS_READ_COMPLETE)
         m_completion.dwBytes = dwInfoLength;
     m_bDone = true;
-    if (GetCurrentThreadId() == m_dwWorkerThread) return;   // inside the call: the worker looks itself
-    m_bEventSet = true;
-    if (!SetEvent(m_hDone.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
 }

@@ -10,9 +10,9 @@
 // object, which outlives the worker until the handle is really gone.
 // Threads: Begin/Wait/Result run on the worker; Notify runs on whatever thread WinHTTP reports on
 // (the worker itself for a call that completes at once, a WinHTTP thread otherwise). m_cs guards
-// the completion fields. A call that completes on the worker's own thread, inside the call, touches
-// no event: under Wine every event operation is a round trip to the server, and most reads of a
-// large answer complete that way.
+// the completion fields. Only a completion that finds the worker asleep sets the event: under Wine
+// every event operation is a round trip to the server, and most reads of a large answer complete
+// inside the call, on the worker's own thread, or while the worker still looks (spins).
 #include "CriticalSection.h"
 #include "ScopedHandle.h"
 #include "WinHttpHandles.h"
@@ -21,6 +21,8 @@
 class WinHttpCall {
 public:
     static constexpr DWORD BUFFER_BYTES = 4096;
+    // Looks for a completion this often (spinning, then yielding) before sleeping on the event.
+    static constexpr int SPIN_ROUNDS = 96;
 
     enum WaitResult { CALL_DONE, CALL_CANCELED, CALL_TIMED_OUT, CALL_BROKEN };
 
@@ -59,16 +61,18 @@ private:
     WinHttpCall &operator=(const WinHttpCall &) = delete;
 
     static bool IsCompletion(DWORD dwStatus);
-    bool TakeCompletion(Completion &completion);
+    bool SpinForCompletion(Completion &completion);
+    bool TakeCompletion(bool bWoken, Completion &completion);
     void Complete(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength);
+    void Store(DWORD dwStatus, const void *pInfo, DWORD dwInfoLength);
 
     volatile LONG m_lRefs;
-    ScopedHandle m_hDone;   // manual reset: set by a completion on another thread, reset by Begin
+    ScopedHandle m_hDone;   // manual reset: set by a completion on another thread, reset by a waiter
     CriticalSection m_cs;
     Completion m_completion;
-    DWORD m_dwWorkerThread;   // the thread of the last Begin
     bool m_bDone;             // the call begun last has completed
-    bool m_bEventSet;
+    bool m_bSleeping;         // the worker waits on m_hDone for the call begun last
+    bool m_bEventSet;         // a completion has set m_hDone since the last reset
     std::string m_strBody;
     BYTE m_abBuffer[BUFFER_BYTES];
 };
