@@ -10,6 +10,8 @@
 namespace {
 const DWORD kCancelBoundMs = 2000;
 const int kWaiters = 3;
+// Long enough for the worker to be inside its blocking WinHTTP call after the status it reported.
+const DWORD kSettleMs = 300;
 
 // Waits like every caller does: until -1 or 10.
 long WaitForEnd(HTTP_Connection &adapter)
@@ -121,6 +123,7 @@ TEST_F(WinHTTPAdapterTest, CancelOnAStalledServerEndsTheWorkerItself)
     request.strMethod = L"GET";
     ASSERT_TRUE(pAdapter->URLOpen(&request, L""));
     ASSERT_TRUE(WaitForReceiving(*pAdapter));
+    Sleep(kSettleMs);   // the worker is inside its read by now
     DWORD dwCancelTick = GetTickCount();
     pAdapter->Cancel();
     EXPECT_EQ(HTTP_Connection::STATUS_CANCELED, WaitForEnd(*pAdapter));
@@ -183,6 +186,7 @@ TEST_F(WinHTTPAdapterTest, DeletingARunningAdapterCancelsAndJoinsItsWorker)
         WinHTTPAdapter adapter;
         ASSERT_TRUE(adapter.URLOpen(&request, L""));
         ASSERT_TRUE(WaitForReceiving(adapter));
+        Sleep(kSettleMs);
         dwDeleteTick = GetTickCount();
     }   // cancels, and returns once the worker has ended, while the server still stalls
     EXPECT_LT(GetTickCount() - dwDeleteTick, kCancelBoundMs);
