@@ -44,13 +44,12 @@ bool WinHttpCall::Attach(HINTERNET hRequest)
     return true;
 }
 
-bool WinHttpCall::Begin()
+void WinHttpCall::Begin()
 {
     CriticalSection::Lock lock(m_cs);
     m_completion = Completion();
     m_bDone = false;
     m_bSleeping = false;
-    return true;
 }
 
 WinHttpCall::WaitResult WinHttpCall::Wait(HANDLE hCancel, DWORD dwLimitMs, Completion &completion)

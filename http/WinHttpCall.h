@@ -47,7 +47,7 @@ public:
     const std::string &Body() const { return m_strBody; }
 
     // Before each call: forget the previous completion.
-    bool Begin();
+    void Begin();
     // The completion of the call begun last, or the cancel event, or dwLimitMs.
     WaitResult Wait(HANDLE hCancel, DWORD dwLimitMs, Completion &completion);
 

@@ -50,7 +50,7 @@ TEST_F(WinHttpCallTest, CompletionsFromAnotherThreadWakeTheWorkerWithTheirCounts
                                WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE};
     DWORD dwValue = 100;
     for (DWORD dwStatus : adwStatus) {   // one call after another, as the worker does
-        ASSERT_TRUE(m_call->Begin());
+        m_call->Begin();
         std::thread late = CompleteLater(dwStatus, dwValue, kLateMs);
         WinHttpCall::Completion completion = {};
         EXPECT_EQ(WinHttpCall::CALL_DONE, m_call->Wait(m_hCancel.Get(), kLongMs, completion));
@@ -63,7 +63,7 @@ TEST_F(WinHttpCallTest, CompletionsFromAnotherThreadWakeTheWorkerWithTheirCounts
 
 TEST_F(WinHttpCallTest, ACompletionInsideTheCallNeedsNoWait)
 {
-    ASSERT_TRUE(m_call->Begin());
+    m_call->Begin();
     DWORD dwAvailable = 4096;
     WinHttpCall::Notify(m_call->Context(), WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE, &dwAvailable, sizeof(dwAvailable));
     WinHttpCall::Completion completion = {};
@@ -73,7 +73,7 @@ TEST_F(WinHttpCallTest, ACompletionInsideTheCallNeedsNoWait)
 
 TEST_F(WinHttpCallTest, AnErrorCarriesThePlatformCode)
 {
-    ASSERT_TRUE(m_call->Begin());
+    m_call->Begin();
     std::thread late = CompleteLater(WINHTTP_CALLBACK_STATUS_REQUEST_ERROR, ERROR_WINHTTP_TIMEOUT, kLateMs);
     WinHttpCall::Completion completion = {};
     EXPECT_EQ(WinHttpCall::CALL_DONE, m_call->Wait(m_hCancel.Get(), kLongMs, completion));
@@ -85,18 +85,18 @@ TEST_F(WinHttpCallTest, AnErrorCarriesThePlatformCode)
 // The completion of a call that the worker no longer waits for does not complete the next one.
 TEST_F(WinHttpCallTest, ALateSignalOfAnEarlierCallIsNotTheNextCallsCompletion)
 {
-    ASSERT_TRUE(m_call->Begin());
+    m_call->Begin();
     std::thread late = CompleteLater(WINHTTP_CALLBACK_STATUS_READ_COMPLETE, 7, kLateMs);
     WinHttpCall::Completion completion = {};
     EXPECT_EQ(WinHttpCall::CALL_DONE, m_call->Wait(m_hCancel.Get(), kLongMs, completion));
     late.join();
-    ASSERT_TRUE(m_call->Begin());
+    m_call->Begin();
     EXPECT_EQ(WinHttpCall::CALL_TIMED_OUT, m_call->Wait(m_hCancel.Get(), kShortMs, completion));
 }
 
 TEST_F(WinHttpCallTest, TheCancelEventEndsTheWaitAndTheLimitBoundsIt)
 {
-    ASSERT_TRUE(m_call->Begin());
+    m_call->Begin();
     WinHttpCall::Completion completion = {};
     DWORD dwStart = GetTickCount();
     EXPECT_EQ(WinHttpCall::CALL_TIMED_OUT, m_call->Wait(m_hCancel.Get(), kShortMs, completion));
@@ -115,7 +115,7 @@ TEST_F(WinHttpCallTest, TheHandlesClosingReleasesItsReferenceOnly)
     WinHttpCall *pCall = m_call.get();
     pCall->AddRef();   // as Attach does for the handle
     m_call.reset();    // the worker has left
-    ASSERT_TRUE(pCall->Begin());
+    pCall->Begin();
     DWORD dwRead = 3;
     WinHttpCall::Notify(pCall->Context(), WINHTTP_CALLBACK_STATUS_READ_COMPLETE, pCall->Buffer(), dwRead);
     WinHttpCall::Completion completion = {};
