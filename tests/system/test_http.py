@@ -334,6 +334,10 @@ class LeakTest(HttpCase):
     REQUESTS = 200
     FIRST_LOOK = 20
     MAX_GROWTH_KB = 3072
+    # The adapter's worker and WinHTTP's own work run on thread pools, which start and retire
+    # threads as they see fit: either look may find a pool thread more or fewer. A leak of one
+    # thread per request shows as 180 more.
+    POOL_THREAD_SLACK = 2
 
     def unix_process(self, marker):
         for entry in os.listdir("/proc"):
@@ -384,12 +388,12 @@ class LeakTest(HttpCase):
 
     def test_two_hundred_requests_leave_no_thread_and_no_memory_behind(self):
         (threads1, rss1), (threads2, rss2) = self.run_and_measure()
-        self.assertEqual(threads1, threads2)
+        self.assertLessEqual(threads2 - threads1, self.POOL_THREAD_SLACK)
         self.assertLess(rss2 - rss1, self.MAX_GROWTH_KB)
 
     def test_the_check_catches_a_deliberate_leak(self):
         (threads1, rss1), (threads2, rss2) = self.run_and_measure("--leak-bytes", "65536", "--leak-thread", "1")
-        self.assertGreater(threads2, threads1)
+        self.assertGreater(threads2 - threads1, self.POOL_THREAD_SLACK)
         self.assertGreaterEqual(rss2 - rss1, self.MAX_GROWTH_KB)
 
 
