@@ -6,7 +6,6 @@
 #include "Log.h"
 #include "MessageIds.h"
 #include "ResponseBody.h"
-#include <process.h>
 #include <cwctype>
 #include <new>
 #include <vector>
@@ -34,15 +33,27 @@ DWORD ElapsedSince(DWORD dwStart)
 {
     return GetTickCount() - dwStart;
 }
+
+// The notifications that come with every block of an answer. They are not traced: each trace call
+// looks for the trace switch file, which costs more than reading the block.
+bool IsBlockNotification(DWORD dwStatus)
+{
+    return dwStatus == WINHTTP_CALLBACK_STATUS_RECEIVING_RESPONSE || dwStatus == WINHTTP_CALLBACK_STATUS_RESPONSE_RECEIVED ||
+           dwStatus == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE || dwStatus == WINHTTP_CALLBACK_STATUS_READ_COMPLETE;
+}
 }   // namespace
 
 WinHTTPAdapter::WinHTTPAdapter()
     : m_pRequest(nullptr), m_lCancel(0), m_lStatus(STATUS_IDLE), m_lLastError(0), m_lResultCode(0),
       m_dwWaitMs(HttpRequestInfo::DEFAULT_WAIT_MS), m_dwCancelTick(0), m_lChangeCount(0), m_lReportedCount(0),
-      m_bDetached(false), m_hLiveRequest(nullptr)
+      m_bDetached(false)
 {
     m_hStatusEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_hStatusEvent) LOG_API_ERROR(L"CreateEventW", GetLastError());
+    m_hCancelEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_hCancelEvent) LOG_API_ERROR(L"CreateEventW", GetLastError());
+    m_hWorkerDone.Reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));   // no worker yet
+    if (!m_hWorkerDone) LOG_API_ERROR(L"CreateEventW", GetLastError());
 }
 
 WinHTTPAdapter::~WinHTTPAdapter()
@@ -91,6 +102,10 @@ bool WinHTTPAdapter::URLOpen(HttpRequestInfo *pRequest, const std::wstring &strD
     PrepareWork(*pRequest);
     m_strDownloadFolder = strDownloadFolder;
     InterlockedExchange(&m_lCancel, 0);
+    if (!ResetEvent(m_hCancelEvent.Get())) {
+        LOG_API_ERROR(L"ResetEvent", GetLastError());
+        return false;
+    }
     {
         CriticalSection::Lock lock(m_csState);
         m_pRequest = pRequest;
@@ -114,17 +129,22 @@ void WinHTTPAdapter::PrepareWork(HttpRequestInfo &request)
     m_dwWaitMs = request.lWaitValue > 0 ? static_cast<DWORD>(request.lWaitValue) : HttpRequestInfo::DEFAULT_WAIT_MS;
 }
 
+// The worker runs on a thread of the process's pool: the exchange may block for its time-outs,
+// which the pool is told, so that it keeps other threads for other work.
 bool WinHTTPAdapter::StartWorker()
 {
-    unsigned uThreadId = 0;
-    LOGWRITE(LOG_DEBUG, L"[API Call] _beginthreadex");
-    m_hWorker.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HttpRequestTh, this, 0, &uThreadId)));
-    if (!m_hWorker) {
-        m_pRequest->lResult = RecordError(L"_beginthreadex");
+    LOGWRITE(LOG_DEBUG, L"[API Call] QueueUserWorkItem");
+    if (!ResetEvent(m_hWorkerDone.Get())) {
+        m_pRequest->lResult = RecordError(L"ResetEvent");
         SetStatus(STATUS_ERROR);
         return false;
     }
-    LOGWRITE(LOG_DEBUG, L"[API Return] worker thread id %u", uThreadId);
+    if (!QueueUserWorkItem(HttpRequestTh, this, WT_EXECUTELONGFUNCTION)) {
+        m_pRequest->lResult = RecordError(L"QueueUserWorkItem");
+        if (!SetEvent(m_hWorkerDone.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
+        SetStatus(STATUS_ERROR);
+        return false;
+    }
     return true;
 }
 
@@ -135,7 +155,8 @@ void WinHTTPAdapter::Cancel()
         CriticalSection::Lock lock(m_csState);
         if (InterlockedExchange(&m_lCancel, 1) == 0) m_dwCancelTick = GetTickCount();
     }
-    CloseLiveRequest();
+    // The worker waits on this beside every WinHTTP call: it closes its request and ends.
+    if (!SetEvent(m_hCancelEvent.Get())) LOG_API_ERROR(L"SetEvent", GetLastError());
     SignalChange();   // waiters look at the cancel at once
 }
 
@@ -169,7 +190,7 @@ long WinHTTPAdapter::WaitStatusChange()
         if (isCancel()) return WaitForCancelEnd();
         DWORD dwElapsed = ElapsedSince(dwStart);
         if (dwElapsed >= m_dwWaitMs) return GetStatus();
-        HANDLE ahWait[] = {m_hStatusEvent.Get(), m_hWorker.Get()};
+        HANDLE ahWait[] = {m_hStatusEvent.Get(), m_hWorkerDone.Get()};
         DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, m_dwWaitMs - dwElapsed);
         if (dwWait == WAIT_FAILED) {
             LOG_API_ERROR(L"WaitForMultipleObjects", GetLastError());
@@ -188,7 +209,7 @@ long WinHTTPAdapter::WaitForCancelEnd()
         dwElapsed = ElapsedSince(m_dwCancelTick);
     }
     DWORD dwLeft = dwElapsed >= CANCEL_REPORT_MS ? 0 : CANCEL_REPORT_MS - dwElapsed;
-    if (WaitForSingleObject(m_hWorker.Get(), dwLeft) == WAIT_OBJECT_0) return FinalStatus();
+    if (WaitForSingleObject(m_hWorkerDone.Get(), dwLeft) == WAIT_OBJECT_0) return FinalStatus();
     LOGWRITE(LOG_WARN, L"The worker has not ended %lu ms after the cancel: the request is reported canceled",
              CANCEL_REPORT_MS);
     {
@@ -210,14 +231,13 @@ long WinHTTPAdapter::FinalStatus()
 
 bool WinHTTPAdapter::WorkerRunning() const
 {
-    return m_hWorker && WaitForSingleObject(m_hWorker.Get(), 0) == WAIT_TIMEOUT;
+    return m_hWorkerDone && WaitForSingleObject(m_hWorkerDone.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void WinHTTPAdapter::JoinWorker()
 {
-    while (m_hWorker && WaitForSingleObject(m_hWorker.Get(), JOIN_LOG_INTERVAL_MS) == WAIT_TIMEOUT)
+    while (m_hWorkerDone && WaitForSingleObject(m_hWorkerDone.Get(), JOIN_LOG_INTERVAL_MS) == WAIT_TIMEOUT)
         LOGWRITE(LOG_WARN, L"Waiting for the worker of a canceled request to leave its platform call");
-    m_hWorker.Reset();
 }
 
 long WinHTTPAdapter::GetLastErrorCode() const
@@ -292,22 +312,6 @@ void WinHTTPAdapter::PublishOutputs()
     m_work.strResponseText.clear();
 }
 
-void WinHTTPAdapter::SetLiveRequest(HINTERNET hRequest)
-{
-    CriticalSection::Lock lock(m_csRequest);
-    m_hLiveRequest = hRequest;
-}
-
-// Closing the request handle is how a blocking WinHTTP call of another thread is ended.
-void WinHTTPAdapter::CloseLiveRequest()
-{
-    CriticalSection::Lock lock(m_csRequest);
-    if (m_hLiveRequest == nullptr) return;
-    LOGWRITE(LOG_DEBUG, L"[API Call] WinHttpCloseHandle request 0x%08I64x", LogHandleValue(m_hLiveRequest));
-    if (!WinHttpCloseHandle(m_hLiveRequest)) LOG_API_ERROR(L"WinHttpCloseHandle", GetLastError());
-    m_hLiveRequest = nullptr;
-}
-
 // ---- error recording --------------------------------------------------------------------------
 
 long WinHTTPAdapter::RecordError(const wchar_t *pszApi)
@@ -348,16 +352,21 @@ std::wstring WinHTTPAdapter::ErrorText(DWORD dwError)
 
 // ---- the worker -------------------------------------------------------------------------------
 
-unsigned __stdcall WinHTTPAdapter::HttpRequestTh(void *pParam)
+DWORD WINAPI WinHTTPAdapter::HttpRequestTh(void *pParam)
 {
-    static_cast<WinHTTPAdapter *>(pParam)->HttpRequest();
+    WinHTTPAdapter *pAdapter = static_cast<WinHTTPAdapter *>(pParam);
+    HANDLE hDone = pAdapter->m_hWorkerDone.Get();
+    pAdapter->HttpRequest();
+    // The last touch of the adapter: once the event is set, the destructor may run.
+    if (!SetEvent(hDone)) LOG_API_ERROR(L"SetEvent", GetLastError());
     return 0;
 }
 
 void CALLBACK WinHTTPAdapter::StatusFuncWinHTTP(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwStatus,
                                                 LPVOID pInfo, DWORD dwInfoLength)
 {
-    LOGWRITE(LOG_TRACE, L"WinHTTP notification 0x%08lx", (unsigned long)dwStatus);
+    if (!IsBlockNotification(dwStatus)) LOGWRITE(LOG_TRACE, L"WinHTTP notification 0x%08lx", (unsigned long)dwStatus);
+    WinHttpCall::Notify(dwContext, dwStatus, pInfo, dwInfoLength);
 }
 
 long WinHTTPAdapter::HttpRequest()
@@ -365,7 +374,6 @@ long WinHTTPAdapter::HttpRequest()
     LOG_SCOPE();
     SetStatus(STATUS_STARTED);
     long lResult = RunExchange();
-    CloseLiveRequest();
     if (isCancel()) lResult = MSG_CONNECTION_CANCELED;
     m_work.lResult = lResult;
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] Result[%ld] HTTPStatus[%ld] Length[%ld] ContentLength[%ld] File[%s]", lResult,
@@ -386,22 +394,20 @@ long WinHTTPAdapter::RunExchange()
     bool bSecure = false;
     long lResult = CrackURL(strHost, nPort, strPath, bSecure);
     if (lResult != 0) return lResult;
+    m_call.Reset(WinHttpCall::Create());
+    if (!m_call) return MSG_HTTP_CONNECTION_ERROR;
     ScopedWinHttp hSession;
     if ((lResult = OpenSession(hSession)) != 0) return lResult;
     if (isCancel()) return MSG_CONNECTION_CANCELED;
     if ((lResult = SetTimeouts(hSession.Get())) != 0) return lResult;
     if (isCancel()) return MSG_CONNECTION_CANCELED;
-    ScopedWinHttp hConnect;
-    lResult = SendRequest(hSession.Get(), strHost, nPort, strPath, bSecure, hConnect);
-    if (lResult == 0) {
-        HINTERNET hRequest;
-        {
-            CriticalSection::Lock lock(m_csRequest);
-            hRequest = m_hLiveRequest;
-        }
-        lResult = ReadResponse(hRequest);
-    }
-    CloseLiveRequest();   // the request before its connection and session
+    ScopedWinHttp hConnect, hRequest;
+    lResult = SendRequest(hSession.Get(), strHost, nPort, strPath, bSecure, hConnect, hRequest);
+    if (lResult == 0) lResult = ReadResponse(hRequest.Get());
+    // The request before its connection and session; an operation still in progress on it
+    // completes into the call record, not into this worker.
+    hRequest.Reset();
+    m_call.Reset();
     return lResult;
 }
 
@@ -439,7 +445,7 @@ long WinHTTPAdapter::OpenSession(ScopedWinHttp &hSession)
 {
     DWORD dwAccess = m_work.bProxyFlag == 0 ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
     LOGWRITE(LOG_DEBUG, L"[API Call] WinHttpOpen access type %lu", dwAccess);
-    hSession.Reset(WinHttpOpen(USER_AGENT, dwAccess, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    hSession.Reset(WinHttpOpen(USER_AGENT, dwAccess, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
     if (!hSession) return RecordError(L"WinHttpOpen");
     if (isCancel()) return MSG_CONNECTION_CANCELED;
     if (WinHttpSetStatusCallback(hSession.Get(), StatusFuncWinHTTP, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0) ==
@@ -461,7 +467,8 @@ long WinHTTPAdapter::SetTimeouts(HINTERNET hSession)
 }
 
 long WinHTTPAdapter::SendRequest(HINTERNET hSession, const std::wstring &strHost, INTERNET_PORT nPort,
-                                 const std::wstring &strPath, bool bSecure, ScopedWinHttp &hConnect)
+                                 const std::wstring &strPath, bool bSecure, ScopedWinHttp &hConnect,
+                                 ScopedWinHttp &hRequest)
 {
     bool bGet = m_work.strMethod == kGet;
     std::wstring strObject = strPath;
@@ -473,30 +480,25 @@ long WinHTTPAdapter::SendRequest(HINTERNET hSession, const std::wstring &strHost
     if (!hConnect) return RecordError(L"WinHttpConnect");
     if (isCancel()) return MSG_CONNECTION_CANCELED;
     SetStatus(STATUS_CONNECTED);
-    long lResult = OpenRequestHandle(hConnect.Get(), bGet ? kGet : kPost, strObject, bSecure);
+    long lResult = OpenRequestHandle(hConnect.Get(), bGet ? kGet : kPost, strObject, bSecure, hRequest);
     if (lResult != 0) return lResult;
-    HINTERNET hRequest;
-    {
-        CriticalSection::Lock lock(m_csRequest);
-        hRequest = m_hLiveRequest;
-    }
-    if (hRequest == nullptr || isCancel()) return MSG_CONNECTION_CANCELED;
-    if ((lResult = SetCredentials(hRequest)) != 0) return lResult;
     if (isCancel()) return MSG_CONNECTION_CANCELED;
-    return SendAndReceive(hRequest, bGet);
+    if ((lResult = SetCredentials(hRequest.Get())) != 0) return lResult;
+    if (isCancel()) return MSG_CONNECTION_CANCELED;
+    return SendAndReceive(hRequest.Get(), bGet);
 }
 
 long WinHTTPAdapter::OpenRequestHandle(HINTERNET hConnect, const std::wstring &strVerb, const std::wstring &strObject,
-                                       bool bSecure)
+                                       bool bSecure, ScopedWinHttp &hRequest)
 {
     const wchar_t *apszAccept[] = {kAcceptBinary, nullptr};
     DWORD dwFlags = bSecure ? REQUEST_FLAGS_HTTPS : REQUEST_FLAGS_HTTP;
     LOGWRITE(LOG_DEBUG, L"[API Call] WinHttpOpenRequest verb[%s] object[%s] flags[0x%lx]", strVerb.c_str(),
              HttpLogText::MaskSecrets(strObject).c_str(), dwFlags);
-    HINTERNET hRequest = WinHttpOpenRequest(hConnect, strVerb.c_str(), strObject.c_str(), kHttpVersion,
-                                            WINHTTP_NO_REFERER, apszAccept, dwFlags);
-    if (hRequest == nullptr) return RecordError(L"WinHttpOpenRequest");
-    SetLiveRequest(hRequest);
+    hRequest.Reset(WinHttpOpenRequest(hConnect, strVerb.c_str(), strObject.c_str(), kHttpVersion, WINHTTP_NO_REFERER,
+                                      apszAccept, dwFlags));
+    if (!hRequest) return RecordError(L"WinHttpOpenRequest");
+    if (!m_call.Get()->Attach(hRequest.Get())) return RecordError(L"WinHttpSetOption");
     return 0;
 }
 
@@ -536,18 +538,52 @@ long WinHTTPAdapter::SendAndReceive(HINTERNET hRequest, bool bGet)
     const wchar_t *pszHeader = bGet ? WINHTTP_NO_ADDITIONAL_HEADERS : kFormHeader;
     DWORD dwHeaderLength = bGet ? 0 : static_cast<DWORD>(wcslen(kFormHeader));
     DWORD dwBodyLength = static_cast<DWORD>(m_strBody.size());
+    DWORD dwBytes = 0;
     LOGWRITE(LOG_DEBUG, L"[API Call] WinHttpSendRequest body bytes[%lu] data[%s]", dwBodyLength,
              HttpLogText::MaskSecrets(m_work.strData).c_str());
-    if (!WinHttpSendRequest(hRequest, pszHeader, dwHeaderLength, WINHTTP_NO_REQUEST_DATA, 0, dwBodyLength, SEND_CONTEXT))
+    m_call.Get()->Begin();
+    if (!WinHttpSendRequest(hRequest, pszHeader, dwHeaderLength, WINHTTP_NO_REQUEST_DATA, 0, dwBodyLength,
+                            m_call.Get()->Context()))
         return RecordError(L"WinHttpSendRequest");
+    long lResult = AwaitCall(L"WinHttpSendRequest", WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE, dwBytes);
+    if (lResult != 0) return lResult;
     if (!bGet && dwBodyLength > 0) {
-        DWORD dwWritten = 0;
-        if (!WinHttpWriteData(hRequest, m_strBody.data(), dwBodyLength, &dwWritten)) return RecordError(L"WinHttpWriteData");
+        m_call.Get()->SetBody(m_strBody);   // read by WinHTTP until the write completes
+        m_call.Get()->Begin();
+        if (!WinHttpWriteData(hRequest, m_call.Get()->Body().data(), dwBodyLength, nullptr)) return RecordError(L"WinHttpWriteData");
+        if ((lResult = AwaitCall(L"WinHttpWriteData", WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE, dwBytes)) != 0) return lResult;
     }
     LOGWRITE(LOG_DEBUG, L"[API Call] WinHttpReceiveResponse");
+    m_call.Get()->Begin();
     if (!WinHttpReceiveResponse(hRequest, nullptr)) return RecordError(L"WinHttpReceiveResponse");
+    if ((lResult = AwaitCall(L"WinHttpReceiveResponse", WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, dwBytes)) != 0)
+        return lResult;
     SetStatus(STATUS_RESPONSE);
     return CheckStatusCode(hRequest);
+}
+
+// The completion of the call begun last: 0, the cancel (18500), or the call's failure recorded.
+long WinHTTPAdapter::AwaitCall(const wchar_t *pszApi, DWORD dwExpected, DWORD &dwBytes)
+{
+    WinHttpCall::Completion completion = {};
+    switch (m_call.Get()->Wait(m_hCancelEvent.Get(), CALL_LIMIT_MS, completion)) {
+    case WinHttpCall::CALL_DONE:
+        break;
+    case WinHttpCall::CALL_CANCELED:
+        LOGWRITE(LOG_DEBUG, L"[API Return] %s left for the cancel", pszApi);
+        return MSG_CONNECTION_CANCELED;
+    case WinHttpCall::CALL_TIMED_OUT:
+        return RecordErrorCode(pszApi, ERROR_WINHTTP_TIMEOUT);
+    default:
+        return RecordErrorCode(pszApi, ERROR_WINHTTP_INTERNAL_ERROR);
+    }
+    if (completion.dwStatus == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) return RecordErrorCode(pszApi, completion.dwError);
+    if (completion.dwStatus != dwExpected) {
+        LOGWRITE(LOG_ERROR, L"%s completed with notification 0x%08lx", pszApi, (unsigned long)completion.dwStatus);
+        return RecordErrorCode(pszApi, ERROR_WINHTTP_INTERNAL_ERROR);
+    }
+    dwBytes = completion.dwBytes;
+    return 0;
 }
 
 long WinHTTPAdapter::CheckStatusCode(HINTERNET hRequest)
@@ -648,36 +684,51 @@ long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, 
     return 0;
 }
 
+// Asks for what has arrived, then reads no more than that: a read never waits on the network, so
+// only the asking waits, and the cancel ends that wait.
 long WinHTTPAdapter::ReadBody(HINTERNET hRequest, AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal)
 {
-    BYTE abBlock[READ_BLOCK_BYTES];
     for (;;) {
-        DWORD dwRead = 0;
-        if (!WinHttpReadData(hRequest, abBlock, READ_BLOCK_BYTES, &dwRead)) {
-            DWORD dwError = GetLastError();
-            if (dwError != ERROR_IO_PENDING) {
-                long lResult = RecordErrorCode(L"WinHttpReadData", dwError);
-                SetStatus(STATUS_ERROR);
-                return lResult;
-            }
+        DWORD dwAvailable = 0, dwRead = 0;
+        long lResult = QueryAvailable(hRequest, dwAvailable);
+        if (lResult == 0 && dwAvailable > 0)
+            lResult = ReadBlock(hRequest, dwAvailable < READ_BLOCK_BYTES ? dwAvailable : READ_BLOCK_BYTES, dwRead);
+        if (lResult != 0) {
+            if (lResult != MSG_CONNECTION_CANCELED) SetStatus(STATUS_ERROR);
+            return lResult;
         }
         SetStatus(STATUS_RECEIVING);
         if (dwRead == 0) return 0;
         dwTotal += dwRead;
+        const BYTE *pbBlock = m_call.Get()->Buffer();
         if (bToFile) {
-            if (file.IsOpen() && !file.Write(abBlock, dwRead)) {
+            if (file.IsOpen() && !file.Write(pbBlock, dwRead)) {
                 LOGWRITE(LOG_ERROR, L"File Write Error[%s]", file.GetPath().c_str());
                 file.Abandon();
             }
         } else {
             bool bOverCap = false;
-            if (!body.Append(abBlock, dwRead, bOverCap)) {
+            if (!body.Append(pbBlock, dwRead, bOverCap)) {
                 if (bOverCap) LOGWRITE(LOG_ERROR, L"The answer is larger than %lu bytes", ResponseBody::MAX_TEXT_BYTES);
                 return MSG_HTTP_CONNECTION_ERROR;
             }
         }
         if (isCancel()) return MSG_CONNECTION_CANCELED;
     }
+}
+
+long WinHTTPAdapter::QueryAvailable(HINTERNET hRequest, DWORD &dwAvailable)
+{
+    m_call.Get()->Begin();
+    if (!WinHttpQueryDataAvailable(hRequest, nullptr)) return RecordError(L"WinHttpQueryDataAvailable");
+    return AwaitCall(L"WinHttpQueryDataAvailable", WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE, dwAvailable);
+}
+
+long WinHTTPAdapter::ReadBlock(HINTERNET hRequest, DWORD dwWanted, DWORD &dwRead)
+{
+    m_call.Get()->Begin();
+    if (!WinHttpReadData(hRequest, m_call.Get()->Buffer(), dwWanted, nullptr)) return RecordError(L"WinHttpReadData");
+    return AwaitCall(L"WinHttpReadData", WINHTTP_CALLBACK_STATUS_READ_COMPLETE, dwRead);
 }
 
 long WinHTTPAdapter::FinishBody(AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal)

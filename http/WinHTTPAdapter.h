@@ -1,22 +1,27 @@
 #pragma once
-// HTTP_Connection over WinHTTP (synchronous mode on a worker thread of the adapter).
+// HTTP_Connection over WinHTTP in asynchronous mode, driven by a worker of the adapter.
 //
 // Threads: the caller's threads call URLOpen, Cancel, GetStatus and WaitStatusChange (several may
-// wait at once); the worker runs one request. The worker works on a private copy of the request
-// record and hands the outputs to the caller's record all at once, just before the final status,
-// so that a caller never reads half-written outputs.
+// wait at once); the worker runs one request on a thread of the process's thread pool (a thread
+// started per request costs more under Wine than the whole exchange on a loopback server). The
+// worker works on a private copy of the request record and hands the outputs to the caller's
+// record all at once, just before the final status, so that a caller never reads half-written
+// outputs.
 // Locks: m_csState guards the status, the change count, the history, the detached flag and the
-// error fields (a leaf: nothing is logged or called while it is held); m_csRequest guards the
-// live request handle that Cancel closes from the cancelling thread.
+// error fields (a leaf: nothing is logged or called while it is held).
 // Waits: one manual-reset event for the adapter's life signals every status change; waiters
-// wait on it together with the worker's handle, each wait bounded by the record's wait value.
-// A cancel ends every caller's wait within CANCEL_REPORT_MS even when a blocking WinHTTP call does
-// not return: the adapter then reports status 10 and result 18500 itself and detaches the record,
-// and the worker, once its call returns, ends without touching the record. The destructor joins
-// the worker.
+// wait on it together with the worker's done event, each wait bounded by the record's wait value.
+// The worker waits for each WinHTTP call's completion together with the cancel event (WinHttpCall),
+// so a cancel ends it at once, even on a server that stalls: it closes its request handle and
+// leaves; an operation that WinHTTP cannot end at once completes later into the WinHttpCall,
+// which outlives the worker. Should the worker still not end, the waiters do not wait for it:
+// CANCEL_REPORT_MS after the cancel the adapter reports status 10 and result 18500 itself and
+// detaches the record, and the worker, once it returns, ends without touching the record. The
+// destructor joins the worker.
 #include "CriticalSection.h"
 #include "HTTP_Connection.h"
 #include "ScopedHandle.h"
+#include "WinHttpCall.h"
 #include "WinHttpHandles.h"
 #include <string>
 #include <vector>
@@ -27,7 +32,9 @@ class ResponseBody;
 class WinHTTPAdapter : public HTTP_Connection {
 public:
     static constexpr DWORD PLATFORM_TIMEOUT_MS = 50000;
-    static constexpr DWORD READ_BLOCK_BYTES = 4096;
+    static constexpr DWORD READ_BLOCK_BYTES = WinHttpCall::BUFFER_BYTES;
+    // One WinHTTP call may take its resolve, connect, send and receive time-outs end to end.
+    static constexpr DWORD CALL_LIMIT_MS = 4 * PLATFORM_TIMEOUT_MS;
     static constexpr DWORD CANCEL_REPORT_MS = 1500;
     static constexpr DWORD JOIN_LOG_INTERVAL_MS = 10000;
     static constexpr DWORD URL_PART_CHARS = 4096;
@@ -35,7 +42,6 @@ public:
     static constexpr DWORD DISPOSITION_BYTES = 4096;
     static constexpr DWORD REQUEST_FLAGS_HTTP = 0x144;
     static constexpr DWORD REQUEST_FLAGS_HTTPS = 0x800144;
-    static constexpr DWORD_PTR SEND_CONTEXT = 1;
     static constexpr long HTTP_OK = 200;
     static const wchar_t USER_AGENT[];
 
@@ -45,7 +51,7 @@ public:
     WinHTTPAdapter &operator=(const WinHTTPAdapter &) = delete;
 
     // False when the status event cannot be made (the adapter then refuses every request).
-    bool IsUsable() const { return m_hStatusEvent.IsValid(); }
+    bool IsUsable() const { return m_hStatusEvent.IsValid() && m_hCancelEvent.IsValid() && m_hWorkerDone.IsValid(); }
 
     bool URLOpen(HttpRequestInfo *pRequest, const std::wstring &strDownloadFolder) override;
     void Cancel() override;
@@ -60,7 +66,7 @@ public:
     std::vector<long> GetStatusHistory() const;
 
 private:
-    static unsigned __stdcall HttpRequestTh(void *pParam);
+    static DWORD WINAPI HttpRequestTh(void *pParam);
     static void CALLBACK StatusFuncWinHTTP(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwStatus,
                                            LPVOID pInfo, DWORD dwInfoLength);
     bool StartWorker();
@@ -71,12 +77,15 @@ private:
     long OpenSession(ScopedWinHttp &hSession);
     long SetTimeouts(HINTERNET hSession);
     long SendRequest(HINTERNET hSession, const std::wstring &strHost, INTERNET_PORT nPort,
-                     const std::wstring &strPath, bool bSecure, ScopedWinHttp &hConnect);
+                     const std::wstring &strPath, bool bSecure, ScopedWinHttp &hConnect, ScopedWinHttp &hRequest);
     long OpenRequestHandle(HINTERNET hConnect, const std::wstring &strVerb, const std::wstring &strObject,
-                           bool bSecure);
+                           bool bSecure, ScopedWinHttp &hRequest);
     long SetCredentials(HINTERNET hRequest);
     long SetOptionText(HINTERNET hRequest, DWORD dwOption, const wchar_t *pszName, const std::wstring &strValue);
     long SendAndReceive(HINTERNET hRequest, bool bGet);
+    long AwaitCall(const wchar_t *pszApi, DWORD dwExpected, DWORD &dwBytes);
+    long QueryAvailable(HINTERNET hRequest, DWORD &dwAvailable);
+    long ReadBlock(HINTERNET hRequest, DWORD dwWanted, DWORD &dwRead);
     long CheckStatusCode(HINTERNET hRequest);
     long ReadResponse(HINTERNET hRequest);
     long ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, bool &bToFile);
@@ -97,8 +106,6 @@ private:
     long WaitForCancelEnd();
     void PublishOutputs();
     void JoinWorker();
-    void SetLiveRequest(HINTERNET hRequest);
-    void CloseLiveRequest();
 
     // Fields in the designed order, then what the mended behaviour needs.
     HttpRequestInfo *m_pRequest;
@@ -106,7 +113,7 @@ private:
     long m_lStatus;
     std::wstring m_strDownloadFolder;
     ScopedHandle m_hStatusEvent;
-    ScopedHandle m_hWorker;
+    ScopedHandle m_hWorkerDone;   // the worker: manual reset, set while none runs
     std::string m_strBody;
     ScopedModule m_hMessageModule;
     long m_lLastError;
@@ -120,7 +127,7 @@ private:
     long m_lReportedCount;
     bool m_bDetached;
     std::vector<long> m_vecHistory;
-    HINTERNET m_hLiveRequest;
+    ScopedHandle m_hCancelEvent;   // manual reset: set by Cancel, reset by URLOpen
+    ScopedWinHttpCall m_call;      // the running request's completions (worker only)
     mutable CriticalSection m_csState;
-    CriticalSection m_csRequest;
 };

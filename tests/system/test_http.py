@@ -39,6 +39,10 @@ def numbers(text):
     return [int(v) for v in text.split(",") if v]
 
 
+# Longer than any program start under Wine, shorter than the adapter's 50-second time-outs.
+HOLD_ON_S = 40
+
+
 class HttpCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -200,6 +204,18 @@ class CancelTest(HttpCase):
         self.assertEqual(3, code)
         self.assert_canceled_in_time(out)
 
+    def test_cancel_on_a_server_that_holds_on_does_not_hold_the_program(self):
+        # The program deletes its adapter after the cancel: that waits for the worker, which must
+        # have ended although this server would hold the body back for a minute.
+        with MockServer(stall_limit=HOLD_ON_S) as server:
+            server.script("/stall", Reply(200, b"", stall=True, content_length=False))
+            started = time.monotonic()
+            code, out, _ = self.http("GET", server.url("/stall"), "--cancel-after", "500")
+            elapsed = time.monotonic() - started
+        self.assertEqual(3, code)
+        self.assert_canceled_in_time(out)
+        self.assertLess(elapsed, HOLD_ON_S / 2)
+
     def test_cancel_before_the_answer_comes(self):
         self.server.script("/late", Reply(200, b"late", head_delay=3))
         code, out, _ = self.http("GET", self.server.url("/late"), "--cancel-after", "300")
@@ -318,6 +334,10 @@ class LeakTest(HttpCase):
     REQUESTS = 200
     FIRST_LOOK = 20
     MAX_GROWTH_KB = 3072
+    # The adapter's worker and WinHTTP's own work run on thread pools, which start and retire
+    # threads as they see fit: either look may find a pool thread more or fewer. A leak of one
+    # thread per request shows as 180 more.
+    POOL_THREAD_SLACK = 2
 
     def unix_process(self, marker):
         for entry in os.listdir("/proc"):
@@ -368,12 +388,12 @@ class LeakTest(HttpCase):
 
     def test_two_hundred_requests_leave_no_thread_and_no_memory_behind(self):
         (threads1, rss1), (threads2, rss2) = self.run_and_measure()
-        self.assertEqual(threads1, threads2)
+        self.assertLessEqual(threads2 - threads1, self.POOL_THREAD_SLACK)
         self.assertLess(rss2 - rss1, self.MAX_GROWTH_KB)
 
     def test_the_check_catches_a_deliberate_leak(self):
         (threads1, rss1), (threads2, rss2) = self.run_and_measure("--leak-bytes", "65536", "--leak-thread", "1")
-        self.assertGreater(threads2, threads1)
+        self.assertGreater(threads2 - threads1, self.POOL_THREAD_SLACK)
         self.assertGreaterEqual(rss2 - rss1, self.MAX_GROWTH_KB)
 
 

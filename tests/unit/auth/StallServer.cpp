@@ -1,10 +1,12 @@
 #include "StallServer.h"
 #include <ws2tcpip.h>
+#include <cstring>
 
 namespace {
 const char kHeaders[] = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nContent-Type: text/plain\r\n\r\nfirst bytes ";
 const DWORD kStallLimitMs = 30000;
 const int kRequestBufferBytes = 4096;
+const char kSilentPath[] = " /silent ";
 }   // namespace
 
 StallServer::StallServer() : m_listen(INVALID_SOCKET), m_nPort(0), m_lConnections(0), m_bStop(false)
@@ -12,6 +14,7 @@ StallServer::StallServer() : m_listen(INVALID_SOCKET), m_nPort(0), m_lConnection
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     m_hStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_hRequestSeen.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
 StallServer::~StallServer()
@@ -45,6 +48,11 @@ void StallServer::Stop()
     for (std::thread &t : m_served) t.join();
 }
 
+bool StallServer::WaitForRequest(DWORD dwLimitMs)
+{
+    return WaitForSingleObject(m_hRequestSeen.Get(), dwLimitMs) == WAIT_OBJECT_0;
+}
+
 std::wstring StallServer::URL(const std::wstring &strPath) const
 {
     return L"http://127.0.0.1:" + std::to_wstring(m_nPort) + strPath;
@@ -62,9 +70,11 @@ void StallServer::AcceptLoop()
 
 void StallServer::Serve(SOCKET s)
 {
-    char acRequest[kRequestBufferBytes];
-    recv(s, acRequest, sizeof(acRequest), 0);
-    send(s, kHeaders, static_cast<int>(sizeof(kHeaders) - 1), 0);
+    char acRequest[kRequestBufferBytes + 1] = {};
+    int iRead = recv(s, acRequest, kRequestBufferBytes, 0);
+    SetEvent(m_hRequestSeen.Get());
+    bool bSilent = iRead > 0 && strstr(acRequest, kSilentPath) != nullptr;
+    if (!bSilent) send(s, kHeaders, static_cast<int>(sizeof(kHeaders) - 1), 0);
     WaitForSingleObject(m_hStop.Get(), kStallLimitMs);
     closesocket(s);
 }

@@ -10,6 +10,8 @@
 namespace {
 const DWORD kCancelBoundMs = 2000;
 const int kWaiters = 3;
+// Long enough for the worker to be inside its blocking WinHTTP call after the status it reported.
+const DWORD kSettleMs = 300;
 
 // Waits like every caller does: until -1 or 10.
 long WaitForEnd(HTTP_Connection &adapter)
@@ -18,6 +20,19 @@ long WaitForEnd(HTTP_Connection &adapter)
     while (lStatus != HTTP_Connection::STATUS_IDLE && lStatus != HTTP_Connection::STATUS_CANCELED)
         lStatus = adapter.WaitStatusChange();
     return lStatus;
+}
+
+// Until the adapter takes a new request, which it refuses while its worker runs; false when it
+// still refuses after dwLimitMs.
+bool WaitUntilWorkerEnded(HTTP_Connection &adapter, HttpRequestInfo &probe, DWORD dwLimitMs)
+{
+    probe.strMethod = L"GET";   // no URL: ends at once with 8551, without touching the network
+    DWORD dwStart = GetTickCount();
+    while (!adapter.URLOpen(&probe, L"")) {
+        if (GetTickCount() - dwStart >= dwLimitMs) return false;
+        Sleep(20);
+    }
+    return true;
 }
 
 // Until the worker reads the body (status 2 after the headers arrived).
@@ -67,7 +82,6 @@ TEST_F(WinHTTPAdapterTest, SecondRequestWhileOneRunsIsRefusedAndLeavesItsRecordA
     EXPECT_EQ(HTTP_Connection::STATUS_CANCELED, WaitForEnd(adapter));
     EXPECT_EQ(MSG_CONNECTION_CANCELED, first.lResult);
     EXPECT_EQ(1, m_server.Connections());
-    m_server.Stop();   // the worker leaves its blocking call; the destructor joins it
 }
 
 TEST_F(WinHTTPAdapterTest, CancelOnAStalledServerEndsEveryWaiterInTime)
@@ -97,7 +111,50 @@ TEST_F(WinHTTPAdapterTest, CancelOnAStalledServerEndsEveryWaiterInTime)
     }
     EXPECT_EQ(MSG_CONNECTION_CANCELED, request.lResult);
     EXPECT_EQ(HTTP_Connection::STATUS_CANCELED, adapter.WaitStatusChange());
-    m_server.Stop();   // the worker leaves its blocking call; the destructor joins it
+}
+
+// The worker itself ends soon after the cancel although the server still holds the body back:
+// the adapter takes the next request, and deleting it does not wait for the server.
+TEST_F(WinHTTPAdapterTest, CancelOnAStalledServerEndsTheWorkerItself)
+{
+    std::unique_ptr<WinHTTPAdapter> pAdapter(new WinHTTPAdapter());
+    HttpRequestInfo request, probe;
+    request.strURL = m_server.URL(L"/stall");
+    request.strMethod = L"GET";
+    ASSERT_TRUE(pAdapter->URLOpen(&request, L""));
+    ASSERT_TRUE(WaitForReceiving(*pAdapter));
+    Sleep(kSettleMs);   // the worker is inside its read by now
+    DWORD dwCancelTick = GetTickCount();
+    pAdapter->Cancel();
+    EXPECT_EQ(HTTP_Connection::STATUS_CANCELED, WaitForEnd(*pAdapter));
+    ASSERT_TRUE(WaitUntilWorkerEnded(*pAdapter, probe, kCancelBoundMs));
+    EXPECT_LT(GetTickCount() - dwCancelTick, kCancelBoundMs);
+    EXPECT_EQ(HTTP_Connection::STATUS_IDLE, WaitForEnd(*pAdapter));
+    EXPECT_EQ(MSG_HTTP_INVALID_PARAMETER, probe.lResult);
+    EXPECT_EQ(MSG_CONNECTION_CANCELED, request.lResult);   // the probe left the first record alone
+    DWORD dwDeleteTick = GetTickCount();
+    pAdapter.reset();
+    EXPECT_LT(GetTickCount() - dwDeleteTick, kCancelBoundMs);
+    EXPECT_EQ(1, m_server.Connections());
+}
+
+// A cancel before the answer's headers come ends the worker as well.
+TEST_F(WinHTTPAdapterTest, CancelBeforeTheHeadersEndsTheWorker)
+{
+    WinHTTPAdapter adapter;
+    HttpRequestInfo request, probe;
+    request.strURL = m_server.URL(L"/silent");
+    request.strMethod = L"POST";
+    request.strData = L"a=1";
+    ASSERT_TRUE(adapter.URLOpen(&request, L""));
+    ASSERT_TRUE(m_server.WaitForRequest(kCancelBoundMs));
+    DWORD dwCancelTick = GetTickCount();
+    adapter.Cancel();
+    EXPECT_EQ(HTTP_Connection::STATUS_CANCELED, WaitForEnd(adapter));
+    EXPECT_TRUE(WaitUntilWorkerEnded(adapter, probe, kCancelBoundMs));
+    EXPECT_LT(GetTickCount() - dwCancelTick, kCancelBoundMs);
+    EXPECT_EQ(MSG_CONNECTION_CANCELED, request.lResult);
+    WaitForEnd(adapter);
 }
 
 TEST_F(WinHTTPAdapterTest, EveryWaitIsBoundedByTheRequestsWaitValue)
@@ -124,17 +181,15 @@ TEST_F(WinHTTPAdapterTest, DeletingARunningAdapterCancelsAndJoinsItsWorker)
     HttpRequestInfo request;
     request.strURL = m_server.URL(L"/stall");
     request.strMethod = L"GET";
-    std::thread stopper;
+    DWORD dwDeleteTick = 0;
     {
         WinHTTPAdapter adapter;
         ASSERT_TRUE(adapter.URLOpen(&request, L""));
         ASSERT_TRUE(WaitForReceiving(adapter));
-        stopper = std::thread([this]() {
-            Sleep(500);
-            m_server.Stop();
-        });
-    }   // returns only once the worker has ended, which needs the server to let go
-    EXPECT_EQ(0, m_server.Connections() - 1);
+        Sleep(kSettleMs);
+        dwDeleteTick = GetTickCount();
+    }   // cancels, and returns once the worker has ended, while the server still stalls
+    EXPECT_LT(GetTickCount() - dwDeleteTick, kCancelBoundMs);
+    EXPECT_EQ(1, m_server.Connections());
     EXPECT_EQ(MSG_CONNECTION_CANCELED, request.lResult);
-    stopper.join();
 }
