@@ -92,7 +92,7 @@ long RunProgram(std::wstring strCommand)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
         return -1;
     ScopedHandle hProcess(pi.hProcess), hThread(pi.hThread);
     if (WaitForSingleObject(pi.hProcess, kToolWaitMs) != WAIT_OBJECT_0) {

@@ -15,12 +15,15 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
+    // Without a console: a console program started with a hidden console of its own gets a
+    // console host under Wine, and one whose program is ended in its first milliseconds outlives
+    // it, holding the test's output pipe open (ctest then waits for its end until the time-out).
     bool Launch(std::wstring strCommand)
     {
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+        if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
                             &si, &pi))
             return false;
         m_hProcess.Reset(pi.hProcess);
