@@ -53,10 +53,15 @@ std::wstring MonitorUpdate::GetInstallPath()
     return strPath;
 }
 
+// The install folder without its last backslash; empty, with the designed error line, when the
+// install path is unknown.
 std::wstring MonitorUpdate::Ins()
 {
     if (m_strInstallPath.empty()) m_strInstallPath = GetInstallPath();
-    if (m_strInstallPath.empty()) return std::wstring();
+    if (m_strInstallPath.empty()) {
+        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
+        return std::wstring();
+    }
     return m_strInstallPath.substr(0, m_strInstallPath.size() - 1);
 }
 
@@ -77,9 +82,7 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
     m_pView = pView.get();
     const std::wstring strIns = Ins();
     long lResult = -1;
-    if (strIns.empty()) {
-        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
-    } else {
+    if (!strIns.empty()) {
         const std::wstring strStaging = strIns + STAGING_SUFFIX;
         lResult = ApplyStaged(strDiffFolderPath, strStaging);
         FolderMirror::RemoveTree(strStaging);
@@ -185,10 +188,7 @@ long MonitorUpdate::BackupCopy()
 {
     LOG_SCOPE();
     const std::wstring strIns = Ins();
-    if (strIns.empty()) {
-        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
-        return -1;
-    }
+    if (strIns.empty()) return -1;
     // The new backup is complete before it replaces the previous one.
     const std::wstring strFresh = strIns + kFreshBackupSuffix;
     FolderMirror::RemoveTree(strFresh);
@@ -231,7 +231,6 @@ long MonitorUpdate::DiffFileCopy(const std::wstring &strDiffFolderPath)
     LOG_SCOPE();
     const std::wstring strIns = Ins();
     if (strIns.empty()) {
-        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
         RollbackOrLog();
         return -1;
     }
@@ -336,10 +335,7 @@ long MonitorUpdate::CopyRollback()
 {
     LOG_SCOPE();
     const std::wstring strIns = Ins();
-    if (strIns.empty()) {
-        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
-        return -1;
-    }
+    if (strIns.empty()) return -1;
     const std::wstring strBackup = strIns + BACKUP_SUFFIX;
     const std::wstring strFailed = strIns + FAILED_SUFFIX;
     if (!Exists(strBackup)) {
@@ -406,7 +402,6 @@ long MonitorUpdate::NolvexConnectStartProc()
     LOG_SCOPE();
     const std::wstring strIns = Ins();
     if (strIns.empty()) {
-        LOGWRITE(LOG_ERROR, L"apInfo->GetInstallPath is empty");
         RollbackOrLog();
         return -1;
     }
