@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 
 FileIO::FileIO() : m_dwLastOpenError(ERROR_SUCCESS), m_dwLength(0)
 {
@@ -229,14 +230,37 @@ bool FileIO::WriteData_Encode(const std::wstring &strPath, const void *pData, DW
         return false;
     }
     const BYTE *pbData = pData != nullptr ? static_cast<const BYTE *>(pData) : &bNothing;
-    bool bResult = IsPlain(iCodeType, strKey) ? WriteWholeFile(strPath, pbData, dwSize)
-                                              : EncodeAndWrite(strPath, pbData, dwSize, strKey, iCodeType);
+    bool bResult = false;
+    if (IsPlain(iCodeType, strKey)) {
+        bResult = WriteWholeFile(strPath, pbData, dwSize);
+    } else {
+        std::vector<BYTE> vecCoded;
+        bResult = EncodeInto(pbData, dwSize, strKey, iCodeType, vecCoded) &&
+                  WriteWholeFile(strPath, vecCoded.data(), static_cast<DWORD>(vecCoded.size()));
+    }
     LOGWRITE(LOG_DEBUG, L"[OutputInfo] WriteData_Encode() return is [%d]", bResult ? 1 : 0);
     return bResult;
 }
 
-bool FileIO::EncodeAndWrite(const std::wstring &strPath, const BYTE *pbData, DWORD dwSize,
-                            const std::wstring &strKey, int iCodeType)
+bool FileIO::EncodeData(const void *pData, DWORD dwSize, const std::wstring &strKey, int iCodeType,
+                        std::vector<BYTE> &vecOut)
+{
+    vecOut.clear();
+    if (pData == nullptr && dwSize != 0) {
+        LOGWRITE(LOG_ERROR, L"[EncodeData Return] no data for %lu bytes", dwSize);
+        return false;
+    }
+    const BYTE *pbData = static_cast<const BYTE *>(pData);
+    if (IsPlain(iCodeType, strKey)) {
+        if (dwSize != 0) vecOut.assign(pbData, pbData + dwSize);
+        return true;
+    }
+    static const BYTE bNothing = 0;
+    return EncodeInto(pbData != nullptr ? pbData : &bNothing, dwSize, strKey, iCodeType, vecOut);
+}
+
+bool FileIO::EncodeInto(const BYTE *pbData, DWORD dwSize, const std::wstring &strKey, int iCodeType,
+                        std::vector<BYTE> &vecOut)
 {
     std::unique_ptr<Coding> pCoding(Coding::GetCode(iCodeType));
     if (!pCoding) return false;
@@ -246,13 +270,17 @@ bool FileIO::EncodeAndWrite(const std::wstring &strPath, const BYTE *pbData, DWO
         return false;
     }
     DWORD dwWorkSize = WorkBufferSize(lNeeded, dwSize);
-    ScopedLocal hWork(dwWorkSize != 0 ? LocalAlloc(LPTR, dwWorkSize) : nullptr);
-    if (!hWork.IsValid()) {
-        LOG_API_ERROR(L"LocalAlloc", dwWorkSize != 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<BYTE> vecWork;
+    try {
+        vecWork.assign(dwWorkSize, 0);
+    } catch (const std::bad_alloc &) {
+        vecWork.clear();
+    }
+    if (dwWorkSize == 0 || vecWork.empty()) {
+        LOGWRITE(LOG_ERROR, L"[WriteData Return] no memory for %lu bytes", dwWorkSize);
         return false;
     }
-    BYTE *pbWork = static_cast<BYTE *>(hWork.Get());
-    long lResult = pCoding->Encode(pbData, dwSize, pbWork, strKey);
+    long lResult = pCoding->Encode(pbData, dwSize, vecWork.data(), strKey);
     if (lResult <= 0) {
         LOGWRITE(LOG_ERROR, L"[WriteData Return] encode failed [%ld]", lResult);
         return false;
@@ -263,7 +291,9 @@ bool FileIO::EncodeAndWrite(const std::wstring &strPath, const BYTE *pbData, DWO
         LOGWRITE(LOG_ERROR, L"[WriteData Return] encode result [%ld] beyond its buffer [%lu]", lResult, dwWorkSize);
         return false;
     }
-    return WriteWholeFile(strPath, pbWork, dwOut);
+    vecWork.resize(dwOut);
+    vecOut.swap(vecWork);
+    return true;
 }
 
 // Created or truncated; others may read while it is written, not write. The bytes go out as they

@@ -35,6 +35,11 @@ public:
     // or not everything was written.
     bool WriteData_Encode(const std::wstring &strPath, const void *pData, DWORD dwSize,
                           const std::wstring &strKey, int iCodeType);
+    // The bytes as WriteData_Encode stores them (the coding's output, or the bytes themselves for
+    // code type 99 and for code type 0 with an empty key), for a writer of its own. False (logged)
+    // when the coding fails.
+    bool EncodeData(const void *pData, DWORD dwSize, const std::wstring &strKey, int iCodeType,
+                    std::vector<BYTE> &vecOut);
     // Reads the whole file into the data buffer: its byte count, 0 on failure or for an empty file.
     DWORD ReadFile(const std::wstring &strPath);
     // ReadFile, then decoded as WriteData_Encode encoded it: the decoded byte count, 0 on failure
@@ -101,8 +106,8 @@ private:
     static DWORD WorkBufferSize(long lNeeded, DWORD dwInputSize);
     static DWORD OutputByteCount(int iCodeType, long lResult);
     static std::wstring WithoutBackslash(const std::wstring &strFolder);
-    bool EncodeAndWrite(const std::wstring &strPath, const BYTE *pbData, DWORD dwSize,
-                        const std::wstring &strKey, int iCodeType);
+    bool EncodeInto(const BYTE *pbData, DWORD dwSize, const std::wstring &strKey, int iCodeType,
+                    std::vector<BYTE> &vecOut);
     bool WriteWholeFile(const std::wstring &strPath, const BYTE *pbData, DWORD dwSize);
     bool ReadWholeFile(HANDLE hFile, const std::wstring &strPath, DWORD dwSize);
     bool DecodeData(const std::wstring &strKey, int iCodeType);

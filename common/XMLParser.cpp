@@ -2,8 +2,10 @@
 #include "FileIO.h"
 #include "Log.h"
 #include "OwnerOnlySecurity.h"
+#include "ReplacingFile.h"
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 const wchar_t *const XMLParser::KEY_UTF8 = L"UTF8_UTF16";
 
@@ -293,32 +295,11 @@ std::wstring XMLParser::TempPathFor(const std::wstring &strPath)
 // The old file stays whole until the new one is complete and on disk; then one move replaces it.
 bool XMLParser::WriteReplacing(const std::wstring &strPath, const std::wstring &strKey, int iCodeType)
 {
-    std::wstring strTemp = TempPathFor(strPath);
-    FileIO file;
-    bool bDone = file.WriteData_Encode(strTemp, m_strDocument.data(), (DWORD)(m_strDocument.size() * sizeof(wchar_t)),
-                                       strKey, iCodeType) &&
-                 FlushFile(strTemp);
-    if (bDone) {
-        LOGWRITE(LOG_DEBUG, L"[API Call] MoveFileEx( %s, %s )", strTemp.c_str(), strPath.c_str());
-        bDone = MoveFileExW(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        if (!bDone) LOG_API_ERROR(L"MoveFileEx", GetLastError());
-    }
-    if (!bDone && !DeleteFileW(strTemp.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-        LOG_API_ERROR(L"DeleteFile", GetLastError());
-    return bDone;
-}
-
-bool XMLParser::FlushFile(const std::wstring &strPath)
-{
-    ScopedFileHandle hFile(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!hFile.IsValid()) {
-        LOG_API_ERROR(L"CreateFileW", GetLastError());
+    std::vector<BYTE> vecCoded;
+    if (!FileIO().EncodeData(m_strDocument.data(), static_cast<DWORD>(m_strDocument.size() * sizeof(wchar_t)), strKey,
+                             iCodeType, vecCoded))
         return false;
-    }
-    if (!FlushFileBuffers(hFile.Get())) {
-        LOG_API_ERROR(L"FlushFileBuffers", GetLastError());
-        return false;
-    }
-    return true;
+    ReplacingFile file;
+    return file.Open(strPath, TempPathFor(strPath)) && file.Write(vecCoded.data(), static_cast<DWORD>(vecCoded.size())) &&
+           file.Commit(ReplacingFile::FLUSH_TO_DISK);
 }

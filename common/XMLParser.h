@@ -76,7 +76,6 @@ private:
     bool CopyIntoSection(const std::wstring &strMapName, SECURITY_ATTRIBUTES *pSecurity);
     int FindOpeningTag(const wchar_t *pFrom, const std::wstring &strName, XMLNode &node);
     bool WriteReplacing(const std::wstring &strPath, const std::wstring &strKey, int iCodeType);
-    static bool FlushFile(const std::wstring &strPath);
     static std::wstring TempPathFor(const std::wstring &strPath);
     static std::wstring Indent(int iIndent);
 

@@ -1,10 +1,10 @@
 #include "WinHTTPAdapter.h"
-#include "AttachmentFile.h"
 #include "AttachmentName.h"
 #include "ConvertString.h"
 #include "HttpLogText.h"
 #include "Log.h"
 #include "MessageIds.h"
+#include "ReplacingFile.h"
 #include "ResponseBody.h"
 #include <cwctype>
 #include <new>
@@ -21,6 +21,8 @@ const wchar_t kAcceptBinary[] = L"Application/binary";
 const wchar_t kMessageModule[] = L"WININET.DLL";
 // Asked for by name: not every WinHTTP knows the header's own info level.
 const wchar_t kDispositionHeader[] = L"Content-Disposition";
+// An attachment arrives under this suffix and takes its own name only once it is whole.
+const wchar_t kPartSuffix[] = L".part";
 
 std::wstring Upper(const std::wstring &str)
 {
@@ -645,7 +647,7 @@ long WinHTTPAdapter::ReadResponse(HINTERNET hRequest)
         if (dwError != ERROR_WINHTTP_HEADER_NOT_FOUND) return RecordErrorCode(L"WinHttpQueryHeaders", dwError);
         LOGWRITE(LOG_DEBUG, L"The answer has no Content-Type");
     }
-    AttachmentFile file;
+    ReplacingFile file;
     bool bToFile = false;
     long lResult = ChooseAttachment(hRequest, file, bToFile);
     if (lResult != 0) return lResult;
@@ -657,7 +659,7 @@ long WinHTTPAdapter::ReadResponse(HINTERNET hRequest)
 
 // With a download folder: an attachment with a plain file name is written to the folder; one with
 // any other name is refused; an answer that is no attachment is kept in memory as usual.
-long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, bool &bToFile)
+long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, ReplacingFile &file, bool &bToFile)
 {
     bToFile = false;
     if (m_strDownloadFolder.empty()) return 0;
@@ -682,14 +684,14 @@ long WinHTTPAdapter::ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, 
         return MSG_HTTP_NO_DOWNLOAD_NAME;
     }
     std::wstring strPath = AttachmentName::JoinFolder(m_strDownloadFolder, strName);
-    if (!file.Open(strPath)) LOGWRITE(LOG_ERROR, L"File Write Error[%s]", strPath.c_str());
+    if (!file.Open(strPath, strPath + kPartSuffix)) LOGWRITE(LOG_ERROR, L"File Write Error[%s]", strPath.c_str());
     bToFile = true;
     return 0;
 }
 
 // Asks for what has arrived, then reads no more than that: a read never waits on the network, so
 // only the asking waits, and the cancel ends that wait.
-long WinHTTPAdapter::ReadBody(HINTERNET hRequest, AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal)
+long WinHTTPAdapter::ReadBody(HINTERNET hRequest, ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal)
 {
     for (;;) {
         DWORD dwAvailable = 0, dwRead = 0;
@@ -735,7 +737,7 @@ long WinHTTPAdapter::ReadBlock(HINTERNET hRequest, DWORD dwWanted, DWORD &dwRead
     return AwaitCall(L"WinHttpReadData", WINHTTP_CALLBACK_STATUS_READ_COMPLETE, dwRead);
 }
 
-long WinHTTPAdapter::FinishBody(AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal)
+long WinHTTPAdapter::FinishBody(ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal)
 {
     // A connection that closes before the announced length is a broken answer, not a short one.
     if (m_work.lContentLength > 0 && dwTotal < static_cast<DWORD>(m_work.lContentLength)) {
@@ -744,7 +746,7 @@ long WinHTTPAdapter::FinishBody(AttachmentFile &file, bool bToFile, ResponseBody
         return MSG_HTTP_CONNECTION_ERROR;
     }
     if (bToFile) {
-        if (file.IsOpen() && file.Commit()) m_work.strDownloadedFile = file.GetPath();
+        if (file.IsOpen() && file.Commit(ReplacingFile::KEEP_CACHED)) m_work.strDownloadedFile = file.GetPath();
         else LOGWRITE(LOG_ERROR, L"File Write Error[%s]", file.GetPath().c_str());
     } else if (body.Size() > 0) {
         ConvertString().UTF8toUNICODE(body.Data(), m_work.strResponseText);

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-class AttachmentFile;
+class ReplacingFile;
 class ResponseBody;
 
 class WinHTTPAdapter : public HTTP_Connection {
@@ -89,9 +89,9 @@ private:
     long ReadBlock(HINTERNET hRequest, DWORD dwWanted, DWORD &dwRead);
     long CheckStatusCode(HINTERNET hRequest);
     long ReadResponse(HINTERNET hRequest);
-    long ChooseAttachment(HINTERNET hRequest, AttachmentFile &file, bool &bToFile);
-    long ReadBody(HINTERNET hRequest, AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal);
-    long FinishBody(AttachmentFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal);
+    long ChooseAttachment(HINTERNET hRequest, ReplacingFile &file, bool &bToFile);
+    long ReadBody(HINTERNET hRequest, ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal);
+    long FinishBody(ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal);
     void SetProgress(DWORD dwReceived, DWORD dwTotal);
     bool QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, const wchar_t *pszName, DWORD dwMaxBytes,
                          std::wstring &strValue, DWORD &dwError);

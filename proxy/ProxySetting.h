@@ -55,7 +55,6 @@ private:
     void ClearValues();
     bool ReadText(const std::wstring &strPath, std::wstring &strText);
     bool WriteWhole(const std::wstring &strPath);
-    bool WriteTemporary(const std::wstring &strTempPath, const std::string &strContent);
     static std::wstring TemporaryPath(const std::wstring &strPath);
     static std::wstring Trim(const std::wstring &str);
     static size_t FindAtLineStart(const std::wstring &strBuf, const std::wstring &strKey);

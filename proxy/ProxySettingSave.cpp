@@ -3,6 +3,7 @@
 #include "ProxySetting.h"
 #include "FileIO.h"
 #include "Log.h"
+#include "ReplacingFile.h"
 #include "ScopedHandle.h"
 #include <memory>
 #include <vector>
@@ -44,27 +45,6 @@ bool ProxySetting::IsFileExist(const std::wstring &strFilePath, const std::wstri
     bool bExists = !strPath.empty() && clFile.isExistsPath(strPath);
     LOGWRITE(LOG_DEBUG, m_strOutputLogFormat.c_str(), strPath.c_str(), bExists ? L"existing" : L"missing");
     return bExists;
-}
-
-bool ProxySetting::WriteTemporary(const std::wstring &strTempPath, const std::string &strContent)
-{
-    ScopedFileHandle hFile(CreateFileW(strTempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!hFile) {
-        LOG_API_ERROR(L"CreateFileW", GetLastError());
-        return false;
-    }
-    DWORD dwWritten = 0;
-    if (!::WriteFile(hFile.Get(), strContent.data(), static_cast<DWORD>(strContent.size()), &dwWritten, nullptr) ||
-        dwWritten != strContent.size()) {
-        LOG_API_ERROR(L"WriteFile", GetLastError());
-        return false;
-    }
-    if (!FlushFileBuffers(hFile.Get())) {
-        LOG_API_ERROR(L"FlushFileBuffers", GetLastError());
-        return false;
-    }
-    return true;
 }
 
 std::wstring ProxySetting::TemporaryPath(const std::wstring &strPath)
@@ -110,16 +90,12 @@ bool ProxySetting::WriteWhole(const std::wstring &strPath)
     }
     std::wstring strTemp = TemporaryPath(strPath);
     if (strTemp.empty()) return false;
-    if (!WriteTemporary(strTemp, BuildContent())) {
-        RemoveTemporary(strTemp);
-        return false;
-    }
-    if (!MoveFileExW(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        LOG_API_ERROR(L"MoveFileExW", GetLastError());
-        RemoveTemporary(strTemp);
-        return false;
-    }
-    return true;
+    std::string strContent = BuildContent();
+    ReplacingFile file;
+    bool bOpened = file.Open(strPath, strTemp);
+    if (!bOpened) RemoveTemporary(strTemp);   // the empty file that GetTempFileName made
+    return bOpened && file.Write(strContent.data(), static_cast<DWORD>(strContent.size())) &&
+           file.Commit(ReplacingFile::FLUSH_TO_DISK);
 }
 
 bool ProxySetting::DeleteSetting(const std::wstring &strFilePath, const std::wstring &strEntry)
