@@ -125,18 +125,18 @@ void RegistCommand::EndCancel()
     m_hCancelThread = nullptr;
 }
 
-void RegistCommand::PrintErrorInfo(RegistTerminal &regist)
+void RegistCommand::PrintErrorInfo(RegistTerminal &regist, const std::wstring &strPrefix)
 {
     ErrorInfo info;
     regist.GetErrorInfo(&info);
-    Line(L"Status", std::to_wstring(info.Status));
-    Line(L"MsgCode", std::to_wstring(info.MsgCode));
-    Line(L"AddMsg", info.AddMsg);
-    Line(L"isProfileLoad", Flag(info.isProfileLoad));
-    Line(L"isUpdateModule", Flag(info.isUpdateModule));
-    Line(L"isUpdateCancel", Flag(info.isUpdateCancel));
-    Line(L"isNetworkError", Flag(info.isNetworkError));
-    Line(L"isNotifyMsg", Flag(info.isNotifyMsg));
+    Line(strPrefix + L"Status", std::to_wstring(info.Status));
+    Line(strPrefix + L"MsgCode", std::to_wstring(info.MsgCode));
+    Line(strPrefix + L"AddMsg", info.AddMsg);
+    Line(strPrefix + L"isProfileLoad", Flag(info.isProfileLoad));
+    Line(strPrefix + L"isUpdateModule", Flag(info.isUpdateModule));
+    Line(strPrefix + L"isUpdateCancel", Flag(info.isUpdateCancel));
+    Line(strPrefix + L"isNetworkError", Flag(info.isNetworkError));
+    Line(strPrefix + L"isNotifyMsg", Flag(info.isNotifyMsg));
 }
 
 int RegistCommand::RunRegister()
@@ -164,8 +164,8 @@ int RegistCommand::RunRegister()
     PrintErrorInfo(regist);
     if (m_bThenRetry) {
         lResult = regist.ExecRegistTerminal(m_iIndex, m_strPassword, m_lFlags, true, 0);
-        Line(L"retry_result", std::to_wstring(lResult));
-        PrintErrorInfo(regist);
+        Line(L"retry.result", std::to_wstring(lResult));
+        PrintErrorInfo(regist, L"retry.");
     }
     return TestClientApp::EXIT_SENT;
 }

@@ -22,7 +22,7 @@ private:
     int RunRegister();
     int RunNotify();
     int RunUpdate();
-    void PrintErrorInfo(RegistTerminal &regist);
+    void PrintErrorInfo(RegistTerminal &regist, const std::wstring &strPrefix = std::wstring());
     void StartCancel(RegistTerminal &regist);
     void EndCancel();
     static DWORD WINAPI CancelThread(LPVOID pParam);
