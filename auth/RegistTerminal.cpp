@@ -592,6 +592,7 @@ long RegistTerminal::AskUpdate()
     UpdateQuestion question(m_hClientWnd, m_hCancelEvent.Get(), m_uQuestionTimeoutMs);
     UpdateQuestion::Answer answer = question.Ask();
     if (answer == UpdateQuestion::YES) return 0;
+    if (IsCancelled()) return MSG_CONNECTION_CANCELED;   // a cancel, not the user's answer
     LOGWRITE(LOG_INFO, L"The update is not carried out: %s", answer == UpdateQuestion::NO ? L"declined" : L"no answer");
     CriticalSection::Lock lock(m_csState);
     m_isUpdateCancel = true;
