@@ -6,8 +6,8 @@ import os
 import time
 import unittest
 
-from mockhttp import Reply
 from registhelp import PROFILE, RegistPrefix
+from mockhttp import Reply  # noqa: E402  (tests/servers is on the path through registhelp)
 from registserver import RegistServer, profile_document
 
 PLACE = RegistPrefix("wineprefix-regist")
@@ -35,9 +35,9 @@ class RegistrationTest(unittest.TestCase):
     def ini(self, **keys):
         PLACE.write_ini(**keys)
 
-    def register(self, *args, index=0, password=PASSWORD):
+    def register(self, *args, index=0, password=PASSWORD, exit_code=0):
         code, values, other, err = PLACE.client("register", str(index), password, *args)
-        self.assertEqual(0, code, err + "\n".join(other))
+        self.assertEqual(exit_code, code, err + "\n".join(other))
         return values, other
 
     def new_device(self, **profile):
@@ -192,7 +192,7 @@ class RegistrationTest(unittest.TestCase):
             PLACE.reset_user()
             self.new_device(authTerminalID="T-BEFORE")
             self.server.answer_profile(authTerminalID="T-AFTER", category="0", infocode="0")
-            result, other = self.register("--flags", "0", "--kill-at-step", str(step))
+            result, other = self.register("--flags", "0", "--kill-at-step", str(step), exit_code=9)
             self.assertIn("killed at step %d" % step, other)
             self.assertNotIn("result", result)
             loaded = PLACE.profile()
@@ -234,7 +234,7 @@ class RegistrationTest(unittest.TestCase):
             self.assertNotIn(PROFILE + ".new", PLACE.files())
             self.assertLess(time.monotonic() - start, 15)
         # The stalled body (headers sent, nothing more).
-        self.server.answer("registTerminal", Reply(200, b"", stall=True))
+        self.server.answer("registTerminal", Reply(200, b"", stall=True, content_length=False))
         result, _ = self.register("--flags", "0", "--cancel-after", "800")
         self.assertEqual("18500", result["result"])
         self.assertLess(int(result["elapsed_ms"]), 800 + CANCEL_LIMIT_MS)

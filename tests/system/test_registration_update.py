@@ -14,7 +14,7 @@ import unittest
 import ncclient
 import registhelp
 import winehelp
-from mockhttp import Reply
+from mockhttp import Reply  # noqa: E402  (tests/servers is on the path through registhelp)
 from registserver import RegistServer, archive_password, profile_document
 from servicehost import INSTALL_DIR_WIN, INSTALLED_CLIENT, SERVING, ServiceScenario
 
