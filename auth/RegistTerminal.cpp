@@ -677,7 +677,9 @@ long RegistTerminal::ExecUpdate(bool bProfileExisted)
     request.strData = UpdateBody();
     request.bProxyFlag = kProxyDefault;
     if (IsCancelled()) return MSG_CONNECTION_CANCELED;
-    if (!m_pHttp->URLOpen(&request, profile.GetDirPath())) {
+    std::wstring strDownloadFolder = UpdateArchive::DownloadFolder(profile.GetDirPath());
+    if (strDownloadFolder.empty()) return MSG_FILE_IO_ERROR;
+    if (!m_pHttp->URLOpen(&request, strDownloadFolder)) {
         LOGWRITE(LOG_ERROR, L"Thread Can't Create");
         return MSG_AUTH_SERVER_MEMORY;
     }
