@@ -13,7 +13,7 @@ const CommandShape kCommands[] = {
     {L"start", 3, 3},  {L"end", 1, 1},    {L"loglevel", 1, 1}, {L"update", 2, 2}, {L"rollback", 0, 1},
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
     {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0}, {L"ras", 1, 16},
-    {L"http", 2, 40},  {L"profile", 1, 3}, {L"proxy", 1, 3},
+    {L"http", 2, 40},  {L"profile", 1, 3}, {L"proxy", 1, 3}, {L"monitor", 1, 2},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -164,5 +164,6 @@ std::wstring ClientOptions::Usage()
            L"       [--user U --password P] [--proxy-user U --proxy-password P] [--wait MS] [--repeat N]\n"
            L"       [--pause-at N] [--body 0|1] [--log-level 0|1] [--leak-bytes N] [--leak-thread 1]\n"
            L"  profile show [PATH] | profile store SOURCE [PATH]\n"
-           L"  proxy show [entry] | proxy save ID [entry] | proxy apply FILE [entry]";
+           L"  proxy show [entry] | proxy save ID [entry] | proxy apply FILE [entry]\n"
+           L"  monitor running | monitor notify MESSAGE | monitor update FOLDER";
 }

@@ -9,6 +9,7 @@
 #include "RasCommand.h"
 #include "HttpCommand.h"
 #include "ProfileCommand.h"
+#include "MonitorCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -52,6 +53,7 @@ int TestClientApp::Run()
     if (strCommand == L"http") return HttpCommand(m_options.GetArgs()).Run();
     if (strCommand == L"profile") return ProfileCommand(m_options.GetArgs()).Run();
     if (strCommand == L"proxy") return ProxyCommand(m_options.GetArgs()).Run();
+    if (strCommand == L"monitor") return MonitorCommand(m_options.GetArgs(), m_options.GetPipeName()).Run();
     ConsoleOut::Err(L"NolvexConnect: unknown command " + strCommand);
     return EXIT_USAGE;
 }
