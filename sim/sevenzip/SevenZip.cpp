@@ -4,7 +4,7 @@
 // the output text, cut to dwSize bytes with its terminating zero.
 #include "ArchiverCommand.h"
 #include "ArchiverErrors.h"
-#include "SimJournal.h"
+#include "WtsJournal.h"
 #include "ZipExtractor.h"
 #include <windows.h>
 #include <cstdio>
@@ -59,7 +59,7 @@ extern "C" __declspec(dllexport) int WINAPI SevenZip(HWND hWnd, LPCSTR szCmdLine
     CopyOutput(strOutput, szOutput, dwSize);
     char szResult[32];
     snprintf(szResult, sizeof(szResult), " -> 0x%04x", iRet);
-    SimJournal::Append("SevenZip " + MaskPassword(szCmdLine ? szCmdLine : "") + szResult);
+    WtsJournal(WtsJournal::SimulatorFolder(L"sevenzip")).Append("SevenZip " + MaskPassword(szCmdLine ? szCmdLine : "") + szResult);
     InterlockedExchange(&g_lRunning, 0);
     return iRet;
 }
