@@ -95,6 +95,14 @@ long UpdateArchive::MakeFreshFolder(const std::wstring &strFolder)
     return 0;
 }
 
+void UpdateArchive::LogUnpacked(const std::wstring &strFolder)
+{
+    std::vector<FileEntryInfo> vecFiles;
+    FileIO().GetFileListSubFolder(strFolder, L"*.*", vecFiles, true);
+    for (const FileEntryInfo &entry : vecFiles)
+        if (!entry.strName.empty()) LOGWRITE(LOG_INFO, L"[Unzip File] %s", (entry.strFolder + entry.strName).c_str());
+}
+
 long UpdateArchive::Unpack(const std::wstring &strDownloadedFile, const std::wstring &strAppDataFolder,
                            const std::wstring &strPassword, std::wstring &strFolder)
 {
@@ -122,6 +130,9 @@ long UpdateArchive::Unpack(const std::wstring &strDownloadedFile, const std::wst
         }
     }
     DeleteQuietly(strZip);
-    if (lResult == 0) strFolder = strTarget;
+    if (lResult == 0) {
+        LogUnpacked(strTarget);
+        strFolder = strTarget;
+    }
     return lResult;
 }

@@ -35,4 +35,5 @@ private:
     static long RenameToZip(const std::wstring &strDat, std::wstring &strZip);
     static long MakeFreshFolder(const std::wstring &strFolder);
     static void DeleteQuietly(const std::wstring &strPath);
+    static void LogUnpacked(const std::wstring &strFolder);
 };
