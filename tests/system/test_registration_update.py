@@ -184,6 +184,29 @@ class RegistrationUpdateTest(ServiceScenario):
         self.assertLess(int(values["elapsed_ms"]), 2500 + CANCEL_LIMIT_MS)
         self.assertEqual([], [n for n in self.leftovers() if n.endswith((".dat", ".zip", ".part"))])
 
+    def test_registration_runs_the_update_step_and_reports_its_outcome(self):
+        rc, out = self.host.client("settings", "set", "NolvexID=user1")
+        self.assertEqual(0, rc, out)
+        self.store_profile()
+        profile = dict(category="0", infocode="0", updateExecFlag="1", execConfirm="1", updateModuleNumber=MODULE_NUMBER)
+        # No update on offer: the registration's own success code.
+        self.server.answer_profile(authTerminalID="T-UPD-1", **profile)
+        self.server.no_update()
+        values, other = self.register()
+        self.assertEqual(("8720", "1", "0", ""), (values["result"], values["isProfileLoad"], values["isUpdateModule"],
+                                                  values["AddMsg"]), other[-20:])
+        # The user declines: the profile is renewed all the same, and the registration says so.
+        self.server.answer_profile(authTerminalID="T-UPD-2", **profile)
+        values, other = self.register("--answer", "7")
+        self.assertEqual(("8501", "1", "1"), (values["result"], values["isProfileLoad"], values["isUpdateCancel"]))
+        rc, out = self.host.client("profile", "show")
+        self.assertIn("Common.authTerminalID=T-UPD-2", out)
+
+    def register(self, *options):
+        rc, out, err = ncclient.run(self.host.prefix, "register", "0", "pw", *options, timeout=180, exe=INSTALLED_CLIENT)
+        self.assertEqual(0, rc, out + err)
+        return registhelp.parse(out)
+
     def test_zz_a_stopped_service_gives_8600(self):
         self.store_profile(execConfirm="0")
         self.server.no_update()
