@@ -677,6 +677,7 @@ long RegistTerminal::ExecUpdate(bool bProfileExisted)
     long lResult = MSG_CONNECTION_CANCELED;
     if (lStatus != HTTP_Connection::STATUS_CANCELED) lResult = UpdateAnswered(request);
     ReleaseResponseBuffer(request);
+    CloseHttp();
     return lResult;
 }
 
