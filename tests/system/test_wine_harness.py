@@ -90,6 +90,28 @@ class WineProcessEnvironment(unittest.TestCase):
         self.assertEqual(winehelp.ARCH == "x86_64", syswow64)
 
 
+class UnitTestProgramCrash(unittest.TestCase):
+    """A crash on any thread of a unit test program fails it: the program ends at once with the
+    exception's code and says so, whatever the prefix's crash debugger would do."""
+
+    ACCESS_VIOLATION = 0xC0000005
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = winehelp.Prefix("wineprefix-harness")
+        cls.prefix.create(fresh=False)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.retire()
+
+    def test_a_crash_on_a_worker_thread_ends_the_program_with_the_exception_code(self):
+        result = self.prefix.wine(os.path.join(winehelp.BIN_DIR, "nc_crashprobe.exe"), timeout=120)
+        self.assertEqual(self.ACCESS_VIOLATION & 0xFF, result.returncode)
+        self.assertIn("unhandled exception 0x%08x" % self.ACCESS_VIOLATION,
+                      result.stderr.decode("utf-8", "replace"))
+
+
 class ScenarioPrefixLifetime(unittest.TestCase):
     """A finished scenario's prefix goes, unless the run asked to keep it for a look afterwards."""
 
