@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "MessageIds.h"
 #include "OSInformation.h"
+#include "ProfileCommit.h"
 #include "TraceLog.h"
 #include <memory>
 
@@ -110,6 +111,7 @@ bool TerminalProfile::ProfileLoad(const std::wstring &strPath)
     std::wstring strFull = PathOrDefault(strPath);
     LOGWRITE(LOG_DEBUG, L"File path is [%s]", strFull.c_str());
     m_strKey = ReadKey();
+    if (!strFull.empty()) ProfileCommit::Recover(strFull, m_strKey);
     Values values;
     bool bLoaded = false;
     if (m_strKey.empty()) {
@@ -238,6 +240,12 @@ bool TerminalProfile::BackupFile()
         return false;
     }
     return true;
+}
+
+void TerminalProfile::WithOperationLock(const std::function<void()> &fn)
+{
+    CriticalSection::Lock lock(m_csOperation);
+    fn();
 }
 
 TerminalProfile::Values TerminalProfile::Snapshot() const

@@ -73,6 +73,9 @@ public:
     bool ProfileLoad(const std::wstring &strPath = std::wstring());
     // Copies the file to its name + ".bak", overwriting.
     bool BackupFile();
+    // Runs the function under the operation lock: a replacement of the profile file is never
+    // seen half done by a load on another thread (ProfileStore).
+    void WithOperationLock(const std::function<void()> &fn);
 
     // All values of the last load at once.
     Values Snapshot() const;

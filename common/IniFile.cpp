@@ -36,7 +36,8 @@ const wchar_t *const kKeyNames[IniFile::KEY_COUNT] = {
     L"ClosedNetworkConnectType",
     L"MBB_InterfaceName",
     L"MBB_ConnectTimeOut",
-    L"MBB_DisConnectTimeOut"
+    L"MBB_DisConnectTimeOut",
+    L"AllowPlainHTTP"
 };
 
 }  // namespace

@@ -47,6 +47,8 @@ public:
         KEY_MBB_InterfaceName,
         KEY_MBB_ConnectTimeOut,
         KEY_MBB_DisConnectTimeOut,
+        // An addition to the designed keys: "1" lets the registration use an "http:" address.
+        KEY_AllowPlainHTTP,
         KEY_COUNT
     };
 
@@ -104,6 +106,7 @@ public:
     std::wstring GetMBB_InterfaceName() const { return GetValue(KEY_MBB_InterfaceName); }
     std::wstring GetMBB_ConnectTimeOut() const { return GetValue(KEY_MBB_ConnectTimeOut); }
     std::wstring GetMBB_DisConnectTimeOut() const { return GetValue(KEY_MBB_DisConnectTimeOut); }
+    std::wstring GetAllowPlainHTTP() const { return GetValue(KEY_AllowPlainHTTP); }
 
 private:
     enum Flag { FLAG_FIXID, FLAG_FIXPW, FLAG_WATCHACLINT, FLAG_WATCHACLTO, FLAG_COUNT };

@@ -23,6 +23,9 @@ public:
     virtual long GetStatus() = 0;
     // Blocks until the status changes (at most the record's wait value) and returns it.
     virtual long WaitStatusChange() = 0;
+    // Bytes of the body received so far and the announced length (0 when unknown), readable while
+    // the transfer runs (the record's outputs are written only at its end).
+    virtual void GetProgress(long long &llReceived, long long &llTotal);
 };
 
 // A new WinHTTPAdapter, or null when it cannot be made; the caller deletes it.

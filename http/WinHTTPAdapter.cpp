@@ -113,6 +113,8 @@ bool WinHTTPAdapter::URLOpen(HttpRequestInfo *pRequest, const std::wstring &strD
         m_pRequest = pRequest;
         m_bDetached = false;
         m_vecHistory.clear();
+        m_llProgressReceived = 0;
+        m_llProgressTotal = 0;
     }
     SetStatus(STATUS_STARTED);
     return StartWorker();
@@ -638,6 +640,7 @@ long WinHTTPAdapter::ReadResponse(HINTERNET hRequest)
     if (WinHttpQueryHeaders(hRequest, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                             &dwContentLength, &dwLength, WINHTTP_NO_HEADER_INDEX))
         m_work.lContentLength = static_cast<long>(dwContentLength);
+    SetProgress(0, dwContentLength);
     std::wstring strType;
     DWORD dwError = 0;
     if (!QueryHeaderText(hRequest, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX, CONTENT_TYPE_BYTES, strType, dwError)) {
@@ -702,6 +705,7 @@ long WinHTTPAdapter::ReadBody(HINTERNET hRequest, ReplacingFile &file, bool bToF
         SetStatus(STATUS_RECEIVING);
         if (dwRead == 0) return 0;
         dwTotal += dwRead;
+        SetProgress(dwTotal, static_cast<DWORD>(m_work.lContentLength));
         const BYTE *pbBlock = m_call.Get()->Buffer();
         if (bToFile) {
             if (file.IsOpen() && !file.Write(pbBlock, dwRead)) {
@@ -752,4 +756,18 @@ long WinHTTPAdapter::FinishBody(ReplacingFile &file, bool bToFile, ResponseBody 
     SetStatus(STATUS_READ_COMPLETE);
     if (m_work.lContentLength == 0 && dwTotal > 0) m_work.lContentLength = m_work.lResponseLength;
     return 0;
+}
+
+void WinHTTPAdapter::SetProgress(DWORD dwReceived, DWORD dwTotal)
+{
+    CriticalSection::Lock lock(m_csState);
+    m_llProgressReceived = dwReceived;
+    m_llProgressTotal = dwTotal;
+}
+
+void WinHTTPAdapter::GetProgress(long long &llReceived, long long &llTotal)
+{
+    CriticalSection::Lock lock(m_csState);
+    llReceived = m_llProgressReceived;
+    llTotal = m_llProgressTotal;
 }

@@ -57,6 +57,7 @@ public:
     void Cancel() override;
     long GetStatus() override;
     long WaitStatusChange() override;
+    void GetProgress(long long &llReceived, long long &llTotal) override;
 
     // Diagnostics: the last platform error, its text and the result code of the last failure,
     // and every status set since the last URLOpen (in order).
@@ -91,6 +92,7 @@ private:
     long ChooseAttachment(HINTERNET hRequest, ReplacingFile &file, bool &bToFile);
     long ReadBody(HINTERNET hRequest, ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD &dwTotal);
     long FinishBody(ReplacingFile &file, bool bToFile, ResponseBody &body, DWORD dwTotal);
+    void SetProgress(DWORD dwReceived, DWORD dwTotal);
     bool QueryHeaderText(HINTERNET hRequest, DWORD dwInfoLevel, const wchar_t *pszName, DWORD dwMaxBytes,
                          std::wstring &strValue, DWORD &dwError);
     bool WrapWinHttpQueryHeaders(HINTERNET hRequest, DWORD dwInfoLevel, void *pBuffer, DWORD &dwLength);
@@ -130,4 +132,6 @@ private:
     ScopedHandle m_hCancelEvent;   // manual reset: set by Cancel, reset by URLOpen
     ScopedWinHttpCall m_call;      // the running request's completions (worker only)
     mutable CriticalSection m_csState;
+    long long m_llProgressReceived = 0;   // guarded by m_csState
+    long long m_llProgressTotal = 0;
 };

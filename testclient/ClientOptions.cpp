@@ -13,7 +13,8 @@ const CommandShape kCommands[] = {
     {L"start", 3, 3},  {L"end", 1, 1},    {L"loglevel", 1, 1}, {L"update", 2, 2}, {L"rollback", 0, 1},
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
     {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0}, {L"ras", 1, 16},
-    {L"http", 2, 40},  {L"profile", 1, 3}, {L"proxy", 1, 3}, {L"monitor", 1, 2},
+    {L"http", 2, 40},  {L"profile", 1, 3}, {L"proxy", 1, 3}, {L"monitor", 1, 2}, {L"register", 2, 24},
+    {L"notify-error", 2, 8},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -65,6 +66,11 @@ bool ClientOptions::Parse(int argc, const wchar_t *const *argv)
     const CommandShape *pShape = FindCommand(m_strCommand);
     if (pShape == nullptr) return Fail(L"unknown command \"" + m_strCommand + L"\"");
     std::vector<std::wstring> vecRest(argv + i, argv + argc);
+    // "update module [options]" runs the update exchange; "update PID FOLDER" sends DoUpdate.
+    if (m_strCommand == L"update" && !vecRest.empty() && vecRest[0] == L"module") {
+        m_vecArgs = vecRest;
+        return true;
+    }
     size_t nPositional = vecRest.size() < pShape->nMaxArgs ? vecRest.size() : pShape->nMaxArgs;
     m_vecArgs.assign(vecRest.begin(), vecRest.begin() + static_cast<std::ptrdiff_t>(nPositional));
     vecRest.erase(vecRest.begin(), vecRest.begin() + static_cast<std::ptrdiff_t>(nPositional));
@@ -149,6 +155,10 @@ std::wstring ClientOptions::Usage()
            L"  end <userFolder>\n"
            L"  loglevel <level>\n"
            L"  update <pid|self> <updateFolder> [--stay SECONDS]\n"
+           L"  update module [--existed] [--answer LIST|hang] [--answer-timeout MS] [--cancel-after MS]\n"
+           L"  register INDEX PASSWORD [--retry] [--then-retry] [--flags N] [--access N] [--answer LIST|hang]\n"
+           L"           [--answer-timeout MS] [--cancel-after MS] [--kill-at-step N]\n"
+           L"  notify-error INDEX PASSWORD [--cancel-after MS]\n"
            L"  rollback [text]\n"
            L"  raw <text>\n"
            L"  hex <hexbytes>\n"

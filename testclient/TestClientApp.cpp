@@ -10,6 +10,7 @@
 #include "HttpCommand.h"
 #include "ProfileCommand.h"
 #include "MonitorCommand.h"
+#include "RegistCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -27,7 +28,11 @@ int TestClientApp::Run()
     if (strCommand == L"start") return RunStart();
     if (strCommand == L"end") return SendText(PipeMessage::MonitorEnd(m_options.GetArg(0)));
     if (strCommand == L"loglevel") return SendText(PipeMessage::LogLevel(m_options.GetArg(0)));
+    if (strCommand == L"update" && m_options.GetArg(0) == L"module")
+        return RegistCommand(strCommand, m_options.GetArgs()).Run();
     if (strCommand == L"update") return RunUpdate();
+    if (strCommand == L"register" || strCommand == L"notify-error")
+        return RegistCommand(strCommand, m_options.GetArgs()).Run();
     if (strCommand == L"rollback") return SendText(PipeMessage::RollBackUpdate(m_options.GetArg(0)));
     if (strCommand == L"raw") return SendBytes(PipeMessage::ToBytes(m_options.GetArg(0)));
     if (strCommand == L"hex") {
