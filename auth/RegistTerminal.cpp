@@ -353,6 +353,7 @@ long RegistTerminal::ExecRegistTerminal(int iIndex, const std::wstring &strPassw
     request.strData = strBody;
     request.bProxyFlag = kProxyDefault;
     long lOpenFailure = 0;
+    std::wstring strResultText;   // the server's code in brackets, when the result is one
     ExchangeEnd end = RunRequest(request, TerminalProfile::GetInstance().GetDirPath(), lOpenFailure);
     if (end == END_CANCELLED) {
         lResult = MSG_CONNECTION_CANCELED;
@@ -360,7 +361,7 @@ long RegistTerminal::ExecRegistTerminal(int iIndex, const std::wstring &strPassw
         lResult = MSG_STATUS_INTERNAL_ERROR;
     } else if (request.lResult != 0) {
         LOGWRITE(LOG_ERROR, L"Failed!! Terminal Server Access");
-        lResult = RegistFailed(request, bProfileExisted, lUpdateFlags);
+        lResult = RegistFailed(request, bProfileExisted, lUpdateFlags, strResultText);
         if (lResult == 0) {   // the caller connects the VPN and asks again
             ReleaseResponseBuffer(request);
             CloseHttp();
@@ -368,7 +369,7 @@ long RegistTerminal::ExecRegistTerminal(int iIndex, const std::wstring &strPassw
         }
     } else {
         LOGWRITE(LOG_INFO, L"Success!! Terminal Server Access, Download TerminalProfile.");
-        lResult = RegistAnswered(request, bProfileExisted, lUpdateFlags);
+        lResult = RegistAnswered(request, bProfileExisted, lUpdateFlags, strResultText);
     }
     ReleaseResponseBuffer(request);
     long lStatus = STATUS_COMPUTE;
@@ -376,24 +377,16 @@ long RegistTerminal::ExecRegistTerminal(int iIndex, const std::wstring &strPassw
         CriticalSection::Lock lock(m_csState);
         if (lResult == 0 || m_isProfileLoad) lStatus = STATUS_INFO;
     }
-    std::wstring strAddMsg;
-    {
-        CriticalSection::Lock lock(m_csState);
-        strAddMsg = m_strAddMsg;
-    }
-    FinishExchange(lResult, lStatus, strAddMsg);
+    FinishExchange(lResult, lStatus, strResultText);
     return lResult;
 }
 
-long RegistTerminal::RegistFailed(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags)
+long RegistTerminal::RegistFailed(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags,
+                                  std::wstring &strResultText)
 {
     if (request.lHttpStatus == kHttpOk) {
         LOGWRITE(LOG_ERROR, L"Terminal Regist Server return Error!");
-        std::wstring strText;
-        long lId = GetInternalErrorCode(AnswerCode(request), RegistErrorCodeTable::OP_REGIST, strText);
-        CriticalSection::Lock lock(m_csState);
-        m_strAddMsg = strText;
-        return lId;
+        return GetInternalErrorCode(AnswerCode(request), RegistErrorCodeTable::OP_REGIST, strResultText);
     }
     {
         CriticalSection::Lock lock(m_csState);
@@ -418,7 +411,8 @@ long RegistTerminal::RegistFailed(const HttpRequestInfo &request, bool bProfileE
     return request.lResult;
 }
 
-long RegistTerminal::RegistAnswered(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags)
+long RegistTerminal::RegistAnswered(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags,
+                                    std::wstring &strResultText)
 {
     const std::wstring &strText = request.strResponseText;
     if (strText.find(kProfileMark) != std::wstring::npos) {
@@ -428,11 +422,7 @@ long RegistTerminal::RegistAnswered(const HttpRequestInfo &request, bool bProfil
     }
     if (IsResultCodeFromServer(strText)) {
         LOGWRITE(LOG_ERROR, L"Terminal Regist Server return Error! %7s", strText.c_str());
-        std::wstring strCodeText;
-        long lId = GetInternalErrorCode(strText, RegistErrorCodeTable::OP_REGIST, strCodeText);
-        CriticalSection::Lock lock(m_csState);
-        m_strAddMsg = strCodeText;
-        return lId;
+        return GetInternalErrorCode(strText, RegistErrorCodeTable::OP_REGIST, strResultText);
     }
     LOGWRITE(LOG_ERROR, L"Successful connection, but it is unknown return value.");
     return MSG_REGIST_TERMINAL_FAILED;
@@ -677,7 +667,9 @@ long RegistTerminal::ExecUpdate(bool bProfileExisted)
     request.strData = UpdateBody();
     request.bProxyFlag = kProxyDefault;
     if (IsCancelled()) return MSG_CONNECTION_CANCELED;
-    if (!m_pHttp->URLOpen(&request, profile.GetDirPath())) {
+    std::wstring strDownloadFolder = UpdateArchive::DownloadFolder(profile.GetDirPath());
+    if (strDownloadFolder.empty()) return MSG_FILE_IO_ERROR;
+    if (!m_pHttp->URLOpen(&request, strDownloadFolder)) {
         LOGWRITE(LOG_ERROR, L"Thread Can't Create");
         return MSG_AUTH_SERVER_MEMORY;
     }
@@ -685,6 +677,7 @@ long RegistTerminal::ExecUpdate(bool bProfileExisted)
     long lResult = MSG_CONNECTION_CANCELED;
     if (lStatus != HTTP_Connection::STATUS_CANCELED) lResult = UpdateAnswered(request);
     ReleaseResponseBuffer(request);
+    CloseHttp();
     return lResult;
 }
 

@@ -90,8 +90,10 @@ private:
     void NotifyPercent(int iPercent);
     long PrepareExchange(int iIndex, const std::wstring &strOperation, const std::wstring &strPassword,
                          std::wstring &strURL, std::wstring &strBody);
-    long RegistFailed(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags);
-    long RegistAnswered(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags);
+    long RegistFailed(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags,
+                      std::wstring &strResultText);
+    long RegistAnswered(const HttpRequestInfo &request, bool bProfileExisted, long lUpdateFlags,
+                        std::wstring &strResultText);
     long UpdateStep(bool bProfileExisted, long lUpdateFlags);
     long SuccessCode(const std::wstring &strOperation, bool bCreateProfile);
     long StoreProfile(const std::wstring &strText, long lWriteFailureId);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 const wchar_t UpdateArchive::FOLDER_PREFIX[] = L"UpdateModule_";
+const wchar_t UpdateArchive::DOWNLOAD_FOLDER[] = L"UpdateDownload";
 
 namespace {
 const wchar_t kDatSuffix[] = L".dat";
@@ -35,6 +36,21 @@ std::wstring UpdateArchive::UnpackFolder(const std::wstring &strAppDataFolder, c
     std::wstring strBase = strAppDataFolder;
     if (!strBase.empty() && strBase.back() != L'\\') strBase += L'\\';
     return strBase + FOLDER_PREFIX + strStem + L"\\";
+}
+
+std::wstring UpdateArchive::DownloadFolder(const std::wstring &strAppDataFolder)
+{
+    if (strAppDataFolder.empty()) return std::wstring();
+    std::wstring strFolder = strAppDataFolder;
+    if (strFolder.back() != L'\\') strFolder += L'\\';
+    strFolder += DOWNLOAD_FOLDER;
+    strFolder += L'\\';
+    DWORD dwError = FileIO().MakeFolder(strFolder);
+    if (dwError != ERROR_SUCCESS) {
+        LOG_API_ERROR(L"MakeFolder", dwError);
+        return std::wstring();
+    }
+    return strFolder;
 }
 
 std::wstring UpdateArchive::FileNameOf(const std::wstring &strPath)
@@ -79,6 +95,14 @@ long UpdateArchive::MakeFreshFolder(const std::wstring &strFolder)
     return 0;
 }
 
+void UpdateArchive::LogUnpacked(const std::wstring &strFolder)
+{
+    std::vector<FileEntryInfo> vecFiles;
+    FileIO().GetFileListSubFolder(strFolder, L"*.*", vecFiles, true);
+    for (const FileEntryInfo &entry : vecFiles)
+        if (!entry.strName.empty()) LOGWRITE(LOG_INFO, L"[Unzip File] %s", (entry.strFolder + entry.strName).c_str());
+}
+
 long UpdateArchive::Unpack(const std::wstring &strDownloadedFile, const std::wstring &strAppDataFolder,
                            const std::wstring &strPassword, std::wstring &strFolder)
 {
@@ -106,6 +130,9 @@ long UpdateArchive::Unpack(const std::wstring &strDownloadedFile, const std::wst
         }
     }
     DeleteQuietly(strZip);
-    if (lResult == 0) strFolder = strTarget;
+    if (lResult == 0) {
+        LogUnpacked(strTarget);
+        strFolder = strTarget;
+    }
     return lResult;
 }

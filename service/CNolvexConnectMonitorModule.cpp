@@ -258,8 +258,15 @@ void CNolvexConnectMonitorModule::WaitForUpdate()
     // back), and each step it takes moves the check point on, so the service manager sees progress.
     if (!g_updateGate.IsBusy()) return;
     LOGWRITE(LOG_INFO, L"The stop waits for the running update or rollback.");
-    while (!g_updateGate.WaitIdle(UPDATE_PROGRESS_REPORT_MS)) {
-        g_statusReport.Report(SERVICE_STOP_PENDING, kStopCheckPoint + g_updateGate.GetProgress(), STOP_WAIT_HINT_MS);
+    DWORD dwReported = 0;
+    bool bReported = false;
+    while (!g_updateGate.WaitIdle(UPDATE_PROGRESS_POLL_MS)) {
+        // A short step between two looks would otherwise never be seen: report every change.
+        DWORD dwProgress = g_updateGate.GetProgress();
+        if (bReported && dwProgress == dwReported) continue;
+        g_statusReport.Report(SERVICE_STOP_PENDING, kStopCheckPoint + dwProgress, STOP_WAIT_HINT_MS);
+        dwReported = dwProgress;
+        bReported = true;
     }
     LOGWRITE(LOG_INFO, L"The update or rollback has ended; the stop goes on.");
 }

@@ -44,8 +44,9 @@ public:
     // The stop path waits this long for the workers, well inside the stop wait hint.
     static constexpr DWORD STOP_WAIT_HINT_MS = 50000;
     static constexpr DWORD WORKER_STOP_WAIT_MS = 30000;
-    // How often the stop reports progress while it waits for an update.
-    static constexpr DWORD UPDATE_PROGRESS_REPORT_MS = 1000;
+    // How often the stop looks at the progress of an update it waits for; each step the update
+    // took since the last look is reported at once.
+    static constexpr DWORD UPDATE_PROGRESS_POLL_MS = 100;
 
 private:
     static void WINAPI ServiceMain(DWORD dwArgc, LPWSTR *lpszArgv);

@@ -143,6 +143,7 @@ DWORD FolderMirror::CopyTree(const std::wstring &strSource, const std::wstring &
             continue;
         } else {
             dwErr = PutFile(strFrom, strTo, mode);
+            if (dwErr == ERROR_SUCCESS) m_vecFilesPut.push_back(strTo);
         }
         if (dwErr == ERROR_SHARING_VIOLATION && mode == MODE_SNAPSHOT && !IsFolder(entry.dwAttributes)) {
             LOGWRITE(LOG_WARN, L"The file %s is held open by another program; the snapshot leaves it out.",

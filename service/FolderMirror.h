@@ -27,6 +27,8 @@ public:
     // A snapshot: like Mirror, but a source file that another program holds open without sharing
     // is left out (logged) instead of failing the whole copy.
     DWORD Snapshot(const std::wstring &strSource, const std::wstring &strTarget);
+    // Every file the copies of this object put in place (full target paths), in order.
+    const std::vector<std::wstring> &GetFilesPut() const { return m_vecFilesPut; }
     // Removes a tree with everything in it (read-only files too; links removed, not followed):
     // 0 when it is gone (or was never there).
     static DWORD RemoveTree(const std::wstring &strFolder);
@@ -54,4 +56,5 @@ private:
     static bool SourceInUse(const std::wstring &strSource);
 
     std::wstring m_strAsideFolder;
+    std::vector<std::wstring> m_vecFilesPut;
 };

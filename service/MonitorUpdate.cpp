@@ -17,6 +17,7 @@
 #include "UpdateSource.h"
 #include "UserImpersonation.h"
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -34,9 +35,12 @@ bool Exists(const std::wstring &strPath)
 }
 }  // namespace
 
-MonitorUpdate::MonitorUpdate() : m_hUserToken(nullptr), m_pView(nullptr) {}
+MonitorUpdate::MonitorUpdate() : m_hUserToken(nullptr), m_pView(nullptr), m_pVerified(nullptr) {}
 
-MonitorUpdate::MonitorUpdate(const Seams &seams) : m_seams(seams), m_hUserToken(nullptr), m_pView(nullptr) {}
+MonitorUpdate::MonitorUpdate(const Seams &seams)
+    : m_seams(seams), m_hUserToken(nullptr), m_pView(nullptr), m_pVerified(nullptr)
+{
+}
 
 MonitorUpdate::~MonitorUpdate() {}
 
@@ -95,7 +99,8 @@ long MonitorUpdate::UpdateMainProc(const std::wstring &strDiffFolderPath)
 long MonitorUpdate::ApplyStaged(const std::wstring &strDiffFolderPath, const std::wstring &strStaging)
 {
     std::wstring strChecked;   // the difference folder as checked (full path)
-    long lResult = CheckAndStage(strDiffFolderPath, strStaging, strChecked);
+    UpdateManifestText::EntryMap verified;
+    long lResult = CheckAndStage(strDiffFolderPath, strStaging, strChecked, verified);
     if (lResult != 0) return lResult;
     g_updateGate.Step(L"backup");
     LOGWRITE(LOG_INFO, L"BackupCopy Start");
@@ -106,7 +111,10 @@ long MonitorUpdate::ApplyStaged(const std::wstring &strDiffFolderPath, const std
         return lResult;
     }
     g_updateGate.Step(L"copy");
+    if (m_seams.pfnBeforeCopy) m_seams.pfnBeforeCopy(strStaging);
+    m_pVerified = &verified;
     lResult = DiffFileCopy(strStaging);
+    m_pVerified = nullptr;
     if (lResult != 0) {
         LOGWRITE(LOG_ERROR, L"DiffFileCopy Error");
         Show(MSG_UPDATE_BACKUP_FAILED);
@@ -129,7 +137,7 @@ long MonitorUpdate::RestartClient()
 }
 
 long MonitorUpdate::CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging,
-                                  std::wstring &strFolder)
+                                  std::wstring &strFolder, UpdateManifestText::EntryMap &verified)
 {
     // Where the update comes from: nothing is touched when this fails.
     std::wstring strReason;
@@ -155,21 +163,21 @@ long MonitorUpdate::CheckAndStage(const std::wstring &strDiffFolderPath, const s
         return (long)dwErr;
     }
     g_updateGate.Step(L"verification");
-    if (!VerifyStaged(strStaging)) {
+    if (!VerifyStaged(strStaging, verified)) {
         Show(MSG_UPDATE_BACKUP_FAILED);
         return -1;
     }
     return 0;
 }
 
-bool MonitorUpdate::VerifyStaged(const std::wstring &strStaging)
+bool MonitorUpdate::VerifyStaged(const std::wstring &strStaging, UpdateManifestText::EntryMap &verified)
 {
     UpdateSignature signature = m_seams.pbPublicKey != nullptr
                                     ? UpdateSignature(m_seams.pbPublicKey, m_seams.dwPublicKeySize)
                                     : UpdateSignature::BuiltIn();
     UpdateManifest manifest(signature);
     std::wstring strReason;
-    if (manifest.Verify(strStaging, strReason)) return true;
+    if (manifest.Verify(strStaging, strReason, &verified)) return true;
     LOGWRITE(LOG_ERROR, L"The update is refused: %s.", strReason.c_str());
     return false;
 }
@@ -249,12 +257,32 @@ long MonitorUpdate::DiffFileCopy(const std::wstring &strDiffFolderPath)
     FolderMirror mirror(strIns + ASIDE_SUFFIX);
     std::vector<std::wstring> vecSkip(1, UpdateManifestText::FILE_NAME);
     DWORD dwErr = mirror.Overlay(strDiffFolderPath, strIns, vecSkip);
+    if (dwErr == ERROR_SUCCESS) {
+        std::wstring strMissing = MissingFromCopy(mirror, strIns);
+        if (!strMissing.empty()) {
+            LOGWRITE(LOG_ERROR, L"The verified file %s was not copied: it left the staging folder after the verification.",
+                     strMissing.c_str());
+            dwErr = ERROR_FILE_NOT_FOUND;
+        }
+    }
     if (dwErr != ERROR_SUCCESS) {
         LOGWRITE(LOG_ERROR, L"clFileIO->CopyFolder Error");
         RollbackOrLog();
         return (long)dwErr;
     }
     return 0;
+}
+
+std::wstring MonitorUpdate::MissingFromCopy(const FolderMirror &mirror, const std::wstring &strIns)
+{
+    if (m_pVerified == nullptr) return std::wstring();
+    std::set<std::wstring> setPut;
+    const size_t nRoot = strIns.size() + 1;   // the install folder and its backslash
+    for (const std::wstring &strPut : mirror.GetFilesPut())
+        if (strPut.size() > nRoot) setPut.insert(UpdateManifestText::Key(strPut.substr(nRoot)));
+    for (const auto &item : *m_pVerified)
+        if (setPut.count(item.first) == 0) return item.second.strPath;
+    return std::wstring();
 }
 
 long MonitorUpdate::RollbackOrLog()
@@ -295,7 +323,7 @@ bool MonitorUpdate::NoReparseBelowInstall(const std::wstring &strNormal)
 {
     for (size_t nPos = strNormal.find(L'\\');; nPos = strNormal.find(L'\\', nPos + 1)) {
         const std::wstring strStep = m_strInstallPath + strNormal.substr(0, nPos);
-        DWORD dwAttr = GetFileAttributesW(strStep.c_str());
+        DWORD dwAttr = Attributes(strStep);
         if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) &&
             nPos != std::wstring::npos) {
             LOGWRITE(LOG_ERROR, L"The change list name [%s] is refused: a reparse point is on its way.",
@@ -304,6 +332,11 @@ bool MonitorUpdate::NoReparseBelowInstall(const std::wstring &strNormal)
         }
         if (nPos == std::wstring::npos) return true;
     }
+}
+
+DWORD MonitorUpdate::Attributes(const std::wstring &strPath)
+{
+    return m_seams.pfnGetAttributes ? m_seams.pfnGetAttributes(strPath) : GetFileAttributesW(strPath.c_str());
 }
 
 void MonitorUpdate::DeleteFolderItem(const std::wstring &strPath)

@@ -6,19 +6,25 @@
 // Ins + "Bak" the backup taken fresh before each update, Ins + "_NG" the failed state kept during
 // a rollback, Ins + "_Update" the staging folder (SYSTEM and administrators only), Ins + "_InUse"
 // the files in use that a copy renamed aside (removed at the next service start).
+#include "UpdateManifestText.h"
 #include "UpdateSignature.h"
 #include <windows.h>
+#include <functional>
 #include <string>
 
+class FolderMirror;
 class MonitorView;
 
 class MonitorUpdate {
 public:
-    // Test seams: an install path instead of the registry's, another update key.
+    // Test seams: an install path instead of the registry's, another update key, the attributes
+    // the change list's way is examined with, and a look at the staged update right before its copy.
     struct Seams {
         std::wstring strInstallPath;   // with a trailing backslash; empty: the registry's
         const BYTE *pbPublicKey = nullptr;
         DWORD dwPublicKeySize = 0;
+        std::function<DWORD(const std::wstring &strPath)> pfnGetAttributes;   // null: GetFileAttributesW
+        std::function<void(const std::wstring &strStaging)> pfnBeforeCopy;    // null: nothing
     };
 
     MonitorUpdate();
@@ -59,14 +65,18 @@ private:
     // Check, stage, verify, back up, delete and copy: 0, or the failing step's code.
     long ApplyStaged(const std::wstring &strDiffFolderPath, const std::wstring &strStaging);
     long RestartClient();
-    long CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging, std::wstring &strFolder);
-    bool VerifyStaged(const std::wstring &strStaging);
+    long CheckAndStage(const std::wstring &strDiffFolderPath, const std::wstring &strStaging, std::wstring &strFolder,
+                       UpdateManifestText::EntryMap &verified);
+    bool VerifyStaged(const std::wstring &strStaging, UpdateManifestText::EntryMap &verified);
     void RemoveUserFolder(const std::wstring &strFolder);
     void DeleteByChangeList(const std::wstring &strDiffFolderPath);
     void DeleteItem(const std::wstring &strMethod, const std::wstring &strType, const std::wstring &strName);
     void DeleteFolderItem(const std::wstring &strPath);
     void DeleteFileItem(const std::wstring &strPath);
     bool NoReparseBelowInstall(const std::wstring &strNormal);
+    DWORD Attributes(const std::wstring &strPath);
+    // The first verified file that the copy did not put in place (empty: none).
+    std::wstring MissingFromCopy(const FolderMirror &mirror, const std::wstring &strIns);
     long ReplaceBackup(const std::wstring &strFresh);
     long RollbackOrLog();
     void Show(long lMessageId);
@@ -77,4 +87,7 @@ private:
     std::wstring m_strInstallPath;
     HANDLE m_hUserToken;
     MonitorView *m_pView;         // set while UpdateMainProc runs
+    // The staged files that verified, set while UpdateMainProc copies them: the copy must put
+    // every one of them in place.
+    const UpdateManifestText::EntryMap *m_pVerified;
 };

@@ -8,7 +8,8 @@ namespace {
 const DWORD kMaxManifestBytes = 16 * 1024 * 1024;
 }  // namespace
 
-bool UpdateManifest::Verify(const std::wstring &strFolder, std::wstring &strReason) const
+bool UpdateManifest::Verify(const std::wstring &strFolder, std::wstring &strReason,
+                            UpdateManifestText::EntryMap *pVerified) const
 {
     LOG_SCOPE();
     std::wstring strRoot = strFolder;
@@ -23,6 +24,7 @@ bool UpdateManifest::Verify(const std::wstring &strFolder, std::wstring &strReas
     if (!FolderInventory::Digest(strRoot, UpdateManifestText::FILE_NAME, found, strReason)) return false;
     if (!SameFiles(listed, found, strReason)) return false;
     LOGWRITE(LOG_INFO, L"The update's manifest verifies (%lu files).", (unsigned long)found.size());
+    if (pVerified != nullptr) pVerified->swap(listed);
     return true;
 }
 

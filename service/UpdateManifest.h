@@ -10,7 +10,9 @@ public:
     explicit UpdateManifest(const UpdateSignature &signature) : m_signature(signature) {}
 
     // true when the folder's manifest verifies; false with a reason for the log otherwise.
-    bool Verify(const std::wstring &strFolder, std::wstring &strReason) const;
+    // pVerified (may be null) receives the files the manifest lists, once they verified.
+    bool Verify(const std::wstring &strFolder, std::wstring &strReason,
+                UpdateManifestText::EntryMap *pVerified = nullptr) const;
 
 private:
     static bool ReadWhole(const std::wstring &strPath, std::string &strBytes, std::wstring &strReason);

@@ -219,6 +219,16 @@ class RegistrationTest(unittest.TestCase):
             self.assertEqual("T-KEPT", PLACE.profile()["Common.authTerminalID"])
             self.assertNotIn(PROFILE + ".new", PLACE.files())
 
+    def test_a_connection_that_stalls_and_closes_gives_a_failure_and_keeps_the_profile(self):
+        self.new_device(authTerminalID="T-KEPT")
+        with RegistServer(stall_limit=3) as stalling:
+            self.ini(RegistTerminalServerURL=stalling.base_url(), AllowPlainHTTP="1")
+            # Headers announcing a whole profile, then nothing until the server gives up.
+            stalling.answer("registTerminal", Reply(200, profile_document().encode("utf-8"), stall=True))
+            result, _ = self.register("--flags", "0")
+        self.assertEqual(("5241", "0"), (result["result"], result["isProfileLoad"]))
+        self.assertEqual("T-KEPT", PLACE.profile()["Common.authTerminalID"])
+
     # --- cancel ----------------------------------------------------------------------------------
     def test_cancel_before_and_during_a_slow_exchange_ends_within_two_seconds(self):
         self.new_device(authTerminalID="T-STAYS")

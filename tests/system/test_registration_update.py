@@ -94,8 +94,10 @@ class RegistrationUpdateTest(ServiceScenario):
         return [int(m.group(1)) for m in (PERCENT.match(line) for line in other) if m]
 
     def leftovers(self):
-        return [n for n in os.listdir(self.app_data()) if n.startswith("UpdateModule_") or
-                n.endswith((".dat", ".zip", ".part"))]
+        found = [n for n in os.listdir(self.app_data()) if n.startswith("UpdateModule_") or
+                 n.endswith((".dat", ".zip", ".part"))]
+        download = self.app_data("UpdateDownload")
+        return found + (["UpdateDownload/" + n for n in os.listdir(download)] if os.path.isdir(download) else [])
 
     # --- the designed path ------------------------------------------------------------------
     def test_an_offered_update_is_asked_for_downloaded_unpacked_and_applied_by_the_service(self):
@@ -140,14 +142,18 @@ class RegistrationUpdateTest(ServiceScenario):
         keep = self.app_data("Logs-keep.txt")
         with open(keep, "wb") as f:
             f.write(b"kept")
-        for name in (".dat", "..\\x.dat", "../x.dat"):
+        # The adapter refuses names that are no plain file name (an HTTP 200 failure: the update
+        # table's 5241); the unpacker refuses a name without stem or of another kind (4001).
+        for name, expected in ((".dat", "4001"), ("..\\x.dat", "5241"), ("../x.dat", "5241"), ("x.exe", "4001"),
+                               ("TerminalRegist.xml", "4001"), ("UserSetting.xml", "4001")):
             self.server.offer_attachment(b"PK garbage", name)
             values, _ = self.update()
-            self.assertEqual("8554", values["result"], name)
+            self.assertEqual(expected, values["result"], name)
             self.assertEqual("0", values["isUpdateModule"])
         self.server.offer_attachment(b"this is no archive", "Logs.dat")
         self.assertEqual("4001", self.update()[0]["result"])
-        self.assertTrue(os.path.isfile(self.app_data("TerminalRegist.xml")))
+        rc, out = self.host.client("profile", "show")
+        self.assertEqual(0, rc, out)   # the profile is still there and loads
         with open(keep, "rb") as f:
             self.assertEqual(b"kept", f.read())
         self.assertEqual([], self.leftovers())
@@ -177,6 +183,29 @@ class RegistrationUpdateTest(ServiceScenario):
         self.assertLess(int(values["cancel_ms"]), CANCEL_LIMIT_MS)
         self.assertLess(int(values["elapsed_ms"]), 2500 + CANCEL_LIMIT_MS)
         self.assertEqual([], [n for n in self.leftovers() if n.endswith((".dat", ".zip", ".part"))])
+
+    def test_registration_runs_the_update_step_and_reports_its_outcome(self):
+        rc, out = self.host.client("settings", "set", "NolvexID=user1")
+        self.assertEqual(0, rc, out)
+        self.store_profile()
+        profile = dict(category="0", infocode="0", updateExecFlag="1", execConfirm="1", updateModuleNumber=MODULE_NUMBER)
+        # No update on offer: the registration's own success code.
+        self.server.answer_profile(authTerminalID="T-UPD-1", **profile)
+        self.server.no_update()
+        values, other = self.register()
+        self.assertEqual(("8720", "1", "0", ""), (values["result"], values["isProfileLoad"], values["isUpdateModule"],
+                                                  values["AddMsg"]), other[-20:])
+        # The user declines: the profile is renewed all the same, and the registration says so.
+        self.server.answer_profile(authTerminalID="T-UPD-2", **profile)
+        values, other = self.register("--answer", "7")
+        self.assertEqual(("8501", "1", "1"), (values["result"], values["isProfileLoad"], values["isUpdateCancel"]))
+        rc, out = self.host.client("profile", "show")
+        self.assertIn("Common.authTerminalID=T-UPD-2", out)
+
+    def register(self, *options):
+        rc, out, err = ncclient.run(self.host.prefix, "register", "0", "pw", *options, timeout=180, exe=INSTALLED_CLIENT)
+        self.assertEqual(0, rc, out + err)
+        return registhelp.parse(out)
 
     def test_zz_a_stopped_service_gives_8600(self):
         self.store_profile(execConfirm="0")

@@ -4,12 +4,13 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import time
 import unittest
 
 import ncclient
 import winehelp
-from servicehost import INSTALL_DIR_WIN, SERVING, STOPPED, ServiceScenario
+from servicehost import INSTALL_DIR_WIN, SERVICE, SERVING, STOPPED, ServiceScenario
 
 SIGN_TOOL = os.path.join(winehelp.BIN_DIR, "nc_updatesign.exe")
 HOLD_TOOL = os.path.join(winehelp.BIN_DIR, "nc_filehold.exe")
@@ -17,6 +18,8 @@ DEV_KEY = os.path.join(winehelp.SOURCE_DIR, "keys", "dev-update-private.blob")
 BACKUP_FAILED = "Save process for previous version failed."
 ROLLBACK_FAILED = "Process to restore previous version failed."
 RESULT = "[OutputInfo] MessageAnalysis return"
+STOP_PENDING = 3
+STOP_CHECK_POINT = 2   # what the service reports while it stops without an update to wait for
 # The product's files stay as installed; these are what every test starts from besides them.
 BASELINE = {
     "readme.txt": b"readme 1",
@@ -53,6 +56,14 @@ def tree(root):
             with open(path, "rb") as f:
                 result[os.path.normpath(os.path.join(rel, name))] = f.read()
     return result
+
+
+def bulk_update(install_dir, count, changed_every):
+    """Fills the install folder with count files of 100 kB (so that an update of it takes seconds)
+    and returns an update of every changed_every-th of them."""
+    big = {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([i % 251]) * 100000 for i in range(count)}
+    write_tree(install_dir, big)
+    return {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([(i + 1) % 251]) * 100000 for i in range(0, count, changed_every)}
 
 
 def write_tree(root, files):
@@ -315,6 +326,31 @@ class UpdateTest(ServiceScenario):
         self.assertLess(cpu, 1.5, "the service used %.2f s of processor time while it waited %.1f s" % (cpu, waited))
         self.assertEqual(0, self.results()[n])
 
+    def test_two_updates_at_once_run_one_at_a_time(self):
+        bulk_update(self.host.install_dir(), 600, 100)
+        first = self.make_update({"race/first.txt": b"first", "readme.txt": b"readme from the first"})
+        second = self.make_update({"race/second.txt": b"second", "gone.txt": b"from the second"})
+        contents = {first: tree(first), second: tree(second)}
+        before = tree(self.host.install_dir())
+        refused = self.host.count("Another update or rollback is running; the DoUpdate is refused.")
+        n = len(self.results())
+        # Both clients send their DoUpdate and end at the same moment: both workers wake together.
+        clients = [self.host.start_client("update", "self", self.win(folder), "--stay", "3")
+                   for folder in (first, second)]
+        for client in clients:
+            self.addCleanup(self.release, client)
+        self.assertTrue(winehelp.wait_for(lambda: len(self.results()) >= n + 2, 240), self.host.log_lines()[-40:])
+        self.assertEqual([-1, 0], sorted(self.results()[n:n + 2]))
+        self.assertEqual(refused + 1, self.host.count("Another update or rollback is running; the DoUpdate is refused."))
+        # The install folder holds exactly one of the two updates, whole, and nothing of the other.
+        after = tree(self.host.install_dir())
+        winner = first if "race/first.txt" in after else second
+        applied = {k: v for k, v in contents[winner].items() if k != "update.manifest"}
+        self.assertEqual(dict(before, **applied), after)
+        loser = second if winner is first else first
+        self.assertTrue(os.path.exists(loser), "the refused update's folder stays")
+        self.assertFalse(os.path.exists(winner), "the applied update's folder is removed")
+
 
 class MonitorReplacementTest(ServiceScenario):
     """An update that carries a new NolvexConnectMonitor.exe: in place at once, running after the
@@ -391,9 +427,7 @@ class MonitorReplacementTest(ServiceScenario):
         self.assertEqual(4, self.host.state())
 
     def test_a_stop_waits_for_a_running_update_to_finish(self):
-        big = {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([i % 251]) * 100000 for i in range(1500)}
-        write_tree(self.host.install_dir(), big)
-        update = {"bulk/d%d/f%d.bin" % (i // 100, i): bytes([(i + 1) % 251]) * 100000 for i in range(0, 1500, 5)}
+        update = bulk_update(self.host.install_dir(), 1500, 5)
         folder = self.host.user_app_data("NolvexConnect", "big")
         write_tree(folder, update)
         res = self.host.prefix.wine(SIGN_TOOL, "sign", DEV_KEY, winehelp.windows_path(folder, self.host.prefix))
@@ -403,7 +437,16 @@ class MonitorReplacementTest(ServiceScenario):
         rc, out = self.host.client("update", "self", winehelp.windows_path(folder, self.host.prefix))
         self.assertEqual(0, rc, out)
         self.assertTrue(self.host.wait_log("BackupCopy Start", 60, starts + 1))
-        rc, out = self.host.stop(120000)
+        # Every status the service reports while it stops, read every 20 ms in the prefix.
+        with tempfile.TemporaryFile() as statuses:
+            watch = self.host.prefix.start(r"C:\nolvex-tools\nc_svcctl.exe", "watch", SERVICE, "180000",
+                                           stdout=statuses)
+            self.addCleanup(UpdateTest.release, watch)
+            rc, out = self.host.stop(120000)
+            watch.wait(timeout=60)
+            statuses.seek(0)
+            reports = [dict(item.split("=", 1) for item in line.split())
+                       for line in statuses.read().decode("utf-8", "replace").splitlines() if line.startswith("state=")]
         self.assertEqual(0, rc, out)
         self.assertEqual(STOPPED, self.host.state())
         lines = self.host.log_lines()
@@ -415,6 +458,11 @@ class MonitorReplacementTest(ServiceScenario):
         self.assertLess(waits[-1], ends[-1])
         self.assertLess(ends[-1], resumed[-1])
         self.assertEqual(expected, tree(self.host.install_dir()))
+        # While it waited for the update, its check point grew with the update's steps (beyond the
+        # fixed one of a stop without an update), and never went back.
+        pending = [int(r["checkpoint"]) for r in reports if int(r["state"]) == STOP_PENDING]
+        self.assertEqual(sorted(pending), pending, reports)
+        self.assertGreaterEqual(len({c for c in pending if c > STOP_CHECK_POINT}), 2, reports)
         starts = self.host.count("Start for Loop")
         rc, out = self.host.start()
         self.assertEqual(0, rc, out)

@@ -4,6 +4,8 @@
 //   svcctl start NAME [ms]        -> starts and waits until running (or the time is up)
 //   svcctl stop NAME [ms]         -> requests stop and waits until stopped
 //   svcctl control NAME CODE      -> sends a control code
+//   svcctl watch NAME MS          -> "state=3 checkpoint=5 waithint=50000" for every change of the
+//                                    status, read every 20 ms, until stopped or MS have passed
 //   svcctl pipeacl PIPE           -> the DACL of a pipe as SDDL
 //   svcctl pipesend PIPE MS TEXT  -> connects, stays silent for MS, then writes TEXT (UTF-16LE,
 //                                    no terminator) in one write: a client that is slow to speak
@@ -98,6 +100,31 @@ int Control(const wchar_t *pszName, DWORD dwCode, DWORD dwMs)
     return iRc;
 }
 
+const DWORD kWatchPollMs = 20;
+
+int Watch(const wchar_t *pszName, DWORD dwMs)
+{
+    SC_HANDLE h = OpenService(pszName, SERVICE_QUERY_STATUS);
+    if (h == nullptr) return Fail("OpenService");
+    SERVICE_STATUS last = {};
+    SERVICE_STATUS st = {};
+    DWORD dwStart = GetTickCount();
+    bool bFirst = true;
+    while (Query(h, &st)) {
+        if (bFirst || st.dwCurrentState != last.dwCurrentState || st.dwCheckPoint != last.dwCheckPoint ||
+            st.dwWaitHint != last.dwWaitHint) {
+            std::printf("state=%lu checkpoint=%lu waithint=%lu\n", st.dwCurrentState, st.dwCheckPoint, st.dwWaitHint);
+            std::fflush(stdout);
+            last = st;
+            bFirst = false;
+        }
+        if (st.dwCurrentState == SERVICE_STOPPED || GetTickCount() - dwStart >= dwMs) break;
+        Sleep(kWatchPollMs);
+    }
+    CloseServiceHandle(h);
+    return st.dwCurrentState == SERVICE_STOPPED ? 0 : 1;
+}
+
 HANDLE OpenPipe(const wchar_t *pszPipe, DWORD dwAccess)
 {
     // The server may be between two instances or have every instance busy for a moment.
@@ -154,7 +181,7 @@ int PipeAcl(const wchar_t *pszPipe)
 int wmain(int argc, wchar_t **argv)
 {
     if (argc < 3) {
-        std::printf("usage: svcctl status|config|start|stop|control|pipeacl|pipesend NAME [arg] [text]\n");
+        std::printf("usage: svcctl status|config|start|stop|control|watch|pipeacl|pipesend NAME [arg] [text]\n");
         return 2;
     }
     std::wstring strCmd = argv[1];
@@ -165,6 +192,7 @@ int wmain(int argc, wchar_t **argv)
     if (strCmd == L"start") return Start(pszName, dwArg);
     if (strCmd == L"stop") return Control(pszName, SERVICE_CONTROL_STOP, dwArg);
     if (strCmd == L"control") return Control(pszName, dwArg, 0);
+    if (strCmd == L"watch") return Watch(pszName, dwArg);
     if (strCmd == L"pipeacl") return PipeAcl(pszName);
     if (strCmd == L"pipesend" && argc > 4) return PipeSend(pszName, dwArg, argv[4]);
     std::printf("unknown command\n");

@@ -1,5 +1,8 @@
+#include "HTTP_Connection.h"
 #include "MessageIds.h"
 #include "RegistTerminal.h"
+#include "ScopedHandle.h"
+#include <set>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -113,4 +116,83 @@ TEST(RegistTerminalStaticTest, OnlyHttpsUnlessPlainHttpIsAllowed)
     EXPECT_EQ(5230, RegistTerminal::GetInternalErrorCode(L"2203025", L"notifyConnectErr", strText));
     EXPECT_FALSE(RegistTerminal::IsResultCodeFromServer(L"12a"));
     EXPECT_EQ(L"a%2fb+c", RegistTerminal::GetURLEncode(L"a/b c"));
+}
+
+namespace {
+// An HTTP connection that knows whether it is still alive when it is used: Cancel takes a while,
+// so a connection deleted meanwhile by the exchange thread would be seen.
+class WatchedHttp : public HTTP_Connection {
+public:
+    static CriticalSection s_cs;
+    static std::set<const WatchedHttp *> s_live;
+    static volatile LONG s_lUsedAfterDelete;
+    static volatile LONG s_lCancelled;
+
+    WatchedHttp()
+    {
+        CriticalSection::Lock lock(s_cs);
+        s_live.insert(this);
+    }
+    ~WatchedHttp() override
+    {
+        Sleep(2);   // a deletion that takes a moment: a Cancel arriving meanwhile must not start
+        CriticalSection::Lock lock(s_cs);
+        s_live.erase(this);
+    }
+    bool URLOpen(HttpRequestInfo *, const std::wstring &) override { return false; }
+    void Cancel() override
+    {
+        Sleep(5);
+        CheckAlive();
+        InterlockedIncrement(&s_lCancelled);
+    }
+    long GetStatus() override
+    {
+        CheckAlive();
+        return STATUS_IDLE;
+    }
+    long WaitStatusChange() override { return GetStatus(); }
+
+private:
+    void CheckAlive() const
+    {
+        CriticalSection::Lock lock(s_cs);
+        if (s_live.count(this) == 0) InterlockedIncrement(&s_lUsedAfterDelete);
+    }
+};
+CriticalSection WatchedHttp::s_cs;
+std::set<const WatchedHttp *> WatchedHttp::s_live;
+volatile LONG WatchedHttp::s_lUsedAfterDelete = 0;
+volatile LONG WatchedHttp::s_lCancelled = 0;
+
+struct RaceState {
+    RegistTerminal *pRegist;
+    volatile LONG lStop;
+};
+
+DWORD WINAPI CancelLoop(LPVOID pParam)
+{
+    auto *pState = static_cast<RaceState *>(pParam);
+    while (!pState->lStop) pState->pRegist->Cancel();
+    return 0;
+}
+}   // namespace
+
+// The exchange thread creates and deletes the HTTP connection while Cancel, on another thread,
+// uses it: Cancel must never reach a deleted connection.
+TEST(RegistTerminalRaceTest, CancelNeverUsesAConnectionTheExchangeDeleted)
+{
+    RegistTerminal::Seams seams;
+    seams.pfnCreateHttp = []() -> HTTP_Connection * { return new WatchedHttp(); };
+    RegistTerminal regist(seams);
+    RaceState state = {&regist, 0};
+    ScopedHandle hThread(CreateThread(nullptr, 0, &CancelLoop, &state, 0, nullptr));
+    ASSERT_TRUE(hThread.IsValid());
+    const int kRounds = 300;
+    for (int i = 0; i < kRounds; ++i) regist.ExecRegistTerminal(0, L"pw", 0, false, 0);
+    InterlockedExchange(&state.lStop, 1);
+    WaitForSingleObject(hThread.Get(), 30000);
+    EXPECT_EQ(0, WatchedHttp::s_lUsedAfterDelete);
+    EXPECT_GT(WatchedHttp::s_lCancelled, 0);   // the race did happen
+    EXPECT_TRUE(WatchedHttp::s_live.empty());
 }

@@ -78,6 +78,20 @@ TEST_F(UpdateArchiveUnpackTest, ARefusedNameRemovesOnlyTheDownload)
     ExpectFolderIntact();
 }
 
+TEST_F(UpdateArchiveUnpackTest, DownloadsGoToAFolderOfTheirOwn)
+{
+    std::wstring strDownload = UpdateArchive::DownloadFolder(m_folder.WithoutSlash());
+    EXPECT_EQ(m_folder / L"UpdateDownload\\", strDownload);
+    EXPECT_TRUE(PathExists(strDownload));
+    EXPECT_EQ(strDownload, UpdateArchive::DownloadFolder(m_folder.Path()));   // an existing one is fine
+    EXPECT_EQ(L"", UpdateArchive::DownloadFolder(L""));
+    // A download named like the profile is only ever that download.
+    ASSERT_TRUE(WriteBytes(strDownload + L"TerminalRegist.xml", "hostile"));
+    std::wstring strFolder;
+    EXPECT_EQ(MSG_FILE_IO_ERROR, UpdateArchive::Unpack(strDownload + L"TerminalRegist.xml", m_folder.Path(), L"pw", strFolder));
+    ExpectFolderIntact();
+}
+
 TEST_F(UpdateArchiveUnpackTest, ABrokenArchiveLeavesNoArchiveAndNoFolderBehind)
 {
     std::wstring strFolder;

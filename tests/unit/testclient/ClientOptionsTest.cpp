@@ -103,3 +103,19 @@ TEST(ClientOptionsNumber, AcceptsOnlyPlainUnsignedDecimals)
     EXPECT_FALSE(ClientOptions::ParseNumber(L"", dw));
     EXPECT_EQ(4294967295u, dw);
 }
+
+TEST_F(ClientOptionsParse, UpdateModuleAndTheRegistrationCommandsKeepTheirOptionsForTheCommand)
+{
+    ASSERT_TRUE(Parse({L"update", L"module", L"--answer", L"-2,6", L"--existed"})) << m_options.GetError();
+    EXPECT_EQ((std::vector<std::wstring>{L"module", L"--answer", L"-2,6", L"--existed"}), m_options.GetArgs());
+    // The pipe message form is unchanged.
+    ASSERT_TRUE(Parse({L"update", L"self", L"C:\\u\\upd", L"--stay", L"2"})) << m_options.GetError();
+    EXPECT_EQ((std::vector<std::wstring>{L"self", L"C:\\u\\upd"}), m_options.GetArgs());
+    EXPECT_EQ(2000u, m_options.GetStayMs());
+    EXPECT_FALSE(Parse({L"update", L"self"}));
+    ASSERT_TRUE(Parse({L"register", L"1", L"pw", L"--flags", L"0", L"--kill-at-step", L"3"}));
+    EXPECT_EQ(6u, m_options.GetArgs().size());
+    EXPECT_FALSE(Parse({L"register", L"1"}));
+    ASSERT_TRUE(Parse({L"notify-error", L"0", L"pw"}));
+    EXPECT_EQ(L"notify-error", m_options.GetCommand());
+}

@@ -209,3 +209,35 @@ TEST_F(MonitorUpdateTest, AFileInUseIsRenamedAsideAndReplaced)
     EXPECT_FALSE(PathExists(m_strIns + L"_InUse"));
     EXPECT_EQ(m_before, Install());
 }
+
+TEST_F(MonitorUpdateTest, AChangeListNameWithAReparsePointOnItsWayIsRefusedAndTheRestGoesOn)
+{
+    // Wine makes no junctions: the attributes seam reports "plugins" as one, as Windows would for
+    // a junction that an administrator's tool or an attacker left there pointing at "elsewhere".
+    const std::wstring strLink = m_strIns + L"\\plugins";
+    MonitorUpdate::Seams seams;
+    seams.strInstallPath = m_strIns + L"\\";
+    seams.pfnGetAttributes = [strLink](const std::wstring &strPath) -> DWORD {
+        DWORD dwAttr = GetFileAttributesW(strPath.c_str());
+        if (dwAttr != INVALID_FILE_ATTRIBUTES && lstrcmpiW(strPath.c_str(), strLink.c_str()) == 0)
+            dwAttr |= FILE_ATTRIBUTE_REPARSE_POINT;
+        return dwAttr;
+    };
+    MonitorUpdate update(seams);
+    ASSERT_TRUE(WriteTree(m_root / L"elsewhere", {{L"a.dll", "not the product's"}}));
+    const Tree elsewhere = ReadTree(m_root / L"elsewhere");
+    ASSERT_EQ(0, update.BackupCopy());
+    const std::string strList = ChangeList(Delete("F", "plugins\\a.dll") + Delete("F", "PLUGINS\\.\\a.dll") +
+                                           Delete("F", "gone.txt"));
+    size_t nRefused = LogCount(L"is refused: a reparse point is on its way.");
+    EXPECT_EQ(0, update.DiffFileCopy(Diff({{L"changelist.xml", strList}, {L"new.txt", "new"}})));
+
+    Tree expected = m_before;
+    expected.erase(L"gone.txt");   // the other names of the list are still worked through
+    expected[L"changelist.xml"] = strList;
+    expected[L"new.txt"] = "new";
+    EXPECT_EQ(TreeText(expected), TreeText(Install()));
+    EXPECT_EQ(elsewhere, ReadTree(m_root / L"elsewhere"));
+    EXPECT_EQ(m_before, ReadTree(m_strIns + L"Bak"));
+    EXPECT_EQ(nRefused + 2, LogCount(L"is refused: a reparse point is on its way."));
+}
