@@ -6,6 +6,7 @@
 #include "RegistTerminal.h"
 #include "TerminalCertification.h"
 #include "TerminalProfile.h"
+#include <new>
 
 Certification::Certification(const std::wstring &strNolvexID, const std::wstring &strPassword, long lServiceIndex,
                              const CertificationSeams &seams)

@@ -6,6 +6,7 @@
 #include "OnetimeCertification.h"
 #include "PaslogiCertification.h"
 #include "TerminalProfile.h"
+#include <new>
 
 namespace {
 const wchar_t kNoAccessControlPassword[] = L"0";
