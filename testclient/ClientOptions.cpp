@@ -14,7 +14,7 @@ const CommandShape kCommands[] = {
     {L"raw", 1, 1},    {L"hex", 1, 1},    {L"random", 2, 2},   {L"idle", 1, 1},   {L"files", 2, 2},
     {L"quit", 1, 1},   {L"settings", 1, 9}, {L"ini", 1, 1},     {L"osinfo", 0, 0}, {L"ras", 1, 16},
     {L"http", 2, 40},  {L"profile", 1, 3}, {L"proxy", 1, 3}, {L"monitor", 1, 2}, {L"register", 2, 24},
-    {L"notify-error", 2, 8},
+    {L"notify-error", 2, 8}, {L"certify", 3, 16},
 };
 
 const CommandShape *FindCommand(const std::wstring &strName)
@@ -159,6 +159,8 @@ std::wstring ClientOptions::Usage()
            L"  register INDEX PASSWORD [--retry] [--then-retry] [--flags N] [--access N] [--answer LIST|hang]\n"
            L"           [--answer-timeout MS] [--cancel-after MS] [--kill-at-step N]\n"
            L"  notify-error INDEX PASSWORD [--cancel-after MS]\n"
+           L"  certify INDEX ID PASSWORD [--onetime PW | --pattern PATTERN | --profile-password] [--report]\n"
+           L"          [--connect-error] [--bios-serial TEXT] [--cancel-after MS] [--log-level N]\n"
            L"  rollback [text]\n"
            L"  raw <text>\n"
            L"  hex <hexbytes>\n"

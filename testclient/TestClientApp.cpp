@@ -11,6 +11,7 @@
 #include "ProfileCommand.h"
 #include "MonitorCommand.h"
 #include "RegistCommand.h"
+#include "CertifyCommand.h"
 #include "ScopedHandle.h"
 
 TestClientApp::TestClientApp(const ClientOptions &options) : m_options(options) {}
@@ -33,6 +34,7 @@ int TestClientApp::Run()
     if (strCommand == L"update") return RunUpdate();
     if (strCommand == L"register" || strCommand == L"notify-error")
         return RegistCommand(strCommand, m_options.GetArgs()).Run();
+    if (strCommand == L"certify") return CertifyCommand(m_options.GetArgs()).Run();
     if (strCommand == L"rollback") return SendText(PipeMessage::RollBackUpdate(m_options.GetArg(0)));
     if (strCommand == L"raw") return SendBytes(PipeMessage::ToBytes(m_options.GetArg(0)));
     if (strCommand == L"hex") {
