@@ -67,8 +67,18 @@ bool AdapterExchange(const std::wstring &strURL, const std::wstring &strMethod, 
     return request.lResult == 0;
 }
 
-// The same exchange written straight against WinHTTP on the calling thread.
-bool DirectExchange(const std::wstring &strURL, bool bPost, const std::string &strBody, const std::wstring &strFile)
+const wchar_t kFormHeader[] = L"Content-Type: application/x-www-form-urlencoded";
+
+// The three handles of one direct exchange, closed request first.
+struct DirectRequest {
+    ScopedWinHttp hSession;
+    ScopedWinHttp hConnect;
+    ScopedWinHttp hRequest;
+};
+
+// Session, connection and request as the adapter makes them (no proxy). With a callback the
+// session is asynchronous and reports to it.
+bool OpenDirect(const std::wstring &strURL, bool bPost, WINHTTP_STATUS_CALLBACK pfnCallback, DirectRequest &direct)
 {
     URL_COMPONENTS parts = {};
     wchar_t szHost[256] = {}, szPath[2048] = {};
@@ -78,29 +88,55 @@ bool DirectExchange(const std::wstring &strURL, bool bPost, const std::string &s
     parts.lpszUrlPath = szPath;
     parts.dwUrlPathLength = 2048;
     if (!WinHttpCrackUrl(strURL.c_str(), 0, 0, &parts)) return false;
-    ScopedWinHttp hSession(WinHttpOpen(WinHTTPAdapter::USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    ScopedWinHttp hConnect(hSession ? WinHttpConnect(hSession.Get(), szHost, parts.nPort, 0) : nullptr);
+    direct.hSession.Reset(WinHttpOpen(WinHTTPAdapter::USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, pfnCallback ? WINHTTP_FLAG_ASYNC : 0));
+    if (!direct.hSession) return false;
+    if (pfnCallback && WinHttpSetStatusCallback(direct.hSession.Get(), pfnCallback, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS,
+                                                0) == WINHTTP_INVALID_STATUS_CALLBACK)
+        return false;
+    direct.hConnect.Reset(WinHttpConnect(direct.hSession.Get(), szHost, parts.nPort, 0));
+    if (!direct.hConnect) return false;
     const wchar_t *apszAccept[] = {L"Application/binary", nullptr};
-    ScopedWinHttp hRequest(hConnect ? WinHttpOpenRequest(hConnect.Get(), bPost ? L"POST" : L"GET", szPath, L"HTTP/1.1",
-                                                         WINHTTP_NO_REFERER, apszAccept, WinHTTPAdapter::REQUEST_FLAGS_HTTP)
-                                    : nullptr);
-    if (!hRequest) return false;
-    const wchar_t kForm[] = L"Content-Type: application/x-www-form-urlencoded";
-    if (!WinHttpSendRequest(hRequest.Get(), bPost ? kForm : WINHTTP_NO_ADDITIONAL_HEADERS, bPost ? (DWORD)wcslen(kForm) : 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, (DWORD)strBody.size(), 1))
+    direct.hRequest.Reset(WinHttpOpenRequest(direct.hConnect.Get(), bPost ? L"POST" : L"GET", szPath, L"HTTP/1.1",
+                                             WINHTTP_NO_REFERER, apszAccept, WinHTTPAdapter::REQUEST_FLAGS_HTTP));
+    return direct.hRequest.IsValid();
+}
+
+// Where a direct exchange puts the answer: the file when one is named, else memory.
+class BodySink {
+public:
+    explicit BodySink(const std::wstring &strFile)
+    {
+        if (!strFile.empty()) m_hFile.Reset(CreateFileW(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    void Take(const BYTE *pbBlock, DWORD dwBytes)
+    {
+        DWORD dwWritten = 0;
+        if (m_hFile) WriteFile(m_hFile.Get(), pbBlock, dwBytes, &dwWritten, nullptr);
+        else m_strKept.append(reinterpret_cast<const char *>(pbBlock), dwBytes);
+    }
+
+private:
+    ScopedFileHandle m_hFile;
+    std::string m_strKept;
+};
+
+// The same exchange written straight against WinHTTP on the calling thread.
+bool DirectExchange(const std::wstring &strURL, bool bPost, const std::string &strBody, const std::wstring &strFile)
+{
+    DirectRequest direct;
+    if (!OpenDirect(strURL, bPost, nullptr, direct)) return false;
+    HINTERNET hRequest = direct.hRequest.Get();
+    if (!WinHttpSendRequest(hRequest, bPost ? kFormHeader : WINHTTP_NO_ADDITIONAL_HEADERS,
+                            bPost ? (DWORD)wcslen(kFormHeader) : 0, WINHTTP_NO_REQUEST_DATA, 0, (DWORD)strBody.size(), 1))
         return false;
     DWORD dwWritten = 0;
-    if (bPost && !WinHttpWriteData(hRequest.Get(), strBody.data(), (DWORD)strBody.size(), &dwWritten)) return false;
-    if (!WinHttpReceiveResponse(hRequest.Get(), nullptr)) return false;
-    ScopedFileHandle hFile;
-    if (!strFile.empty()) hFile.Reset(CreateFileW(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    std::string strKept;
+    if (bPost && !WinHttpWriteData(hRequest, strBody.data(), (DWORD)strBody.size(), &dwWritten)) return false;
+    if (!WinHttpReceiveResponse(hRequest, nullptr)) return false;
+    BodySink sink(strFile);
     BYTE abBlock[WinHTTPAdapter::READ_BLOCK_BYTES];
     DWORD dwRead = 0;
-    while (WinHttpReadData(hRequest.Get(), abBlock, sizeof(abBlock), &dwRead) && dwRead > 0) {
-        if (hFile) WriteFile(hFile.Get(), abBlock, dwRead, &dwWritten, nullptr);
-        else strKept.append(reinterpret_cast<char *>(abBlock), dwRead);
-    }
+    while (WinHttpReadData(hRequest, abBlock, sizeof(abBlock), &dwRead) && dwRead > 0) sink.Take(abBlock, dwRead);
     return true;
 }
 
@@ -141,54 +177,30 @@ bool AwaitAsync(AsyncLoop &loop, BOOL bStarted)
 
 bool DirectAsyncExchange(const std::wstring &strURL, bool bPost, const std::string &strBody, const std::wstring &strFile)
 {
-    URL_COMPONENTS parts = {};
-    wchar_t szHost[256] = {}, szPath[2048] = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = szHost;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = szPath;
-    parts.dwUrlPathLength = 2048;
-    if (!WinHttpCrackUrl(strURL.c_str(), 0, 0, &parts)) return false;
     ScopedHandle hEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     AsyncLoop loop = {hEvent.Get(), 0, 0};
-    ScopedWinHttp hSession(WinHttpOpen(WinHTTPAdapter::USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                       WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-    if (!hEvent || !hSession ||
-        WinHttpSetStatusCallback(hSession.Get(), AsyncCallback, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0) ==
-            WINHTTP_INVALID_STATUS_CALLBACK)
-        return false;
-    ScopedWinHttp hConnect(WinHttpConnect(hSession.Get(), szHost, parts.nPort, 0));
-    const wchar_t *apszAccept[] = {L"Application/binary", nullptr};
-    ScopedWinHttp hRequest(hConnect ? WinHttpOpenRequest(hConnect.Get(), bPost ? L"POST" : L"GET", szPath, L"HTTP/1.1",
-                                                         WINHTTP_NO_REFERER, apszAccept, WinHTTPAdapter::REQUEST_FLAGS_HTTP)
-                                    : nullptr);
-    if (!hRequest) return false;
-    const wchar_t kForm[] = L"Content-Type: application/x-www-form-urlencoded";
+    DirectRequest direct;
+    if (!hEvent || !OpenDirect(strURL, bPost, AsyncCallback, direct)) return false;
+    HINTERNET hRequest = direct.hRequest.Get();
     DWORD_PTR dwContext = reinterpret_cast<DWORD_PTR>(&loop);
-    if (!AwaitAsync(loop, WinHttpSendRequest(hRequest.Get(), bPost ? kForm : WINHTTP_NO_ADDITIONAL_HEADERS,
-                                             bPost ? (DWORD)wcslen(kForm) : 0, WINHTTP_NO_REQUEST_DATA, 0,
+    if (!AwaitAsync(loop, WinHttpSendRequest(hRequest, bPost ? kFormHeader : WINHTTP_NO_ADDITIONAL_HEADERS,
+                                             bPost ? (DWORD)wcslen(kFormHeader) : 0, WINHTTP_NO_REQUEST_DATA, 0,
                                              (DWORD)strBody.size(), dwContext)))
         return false;
-    if (bPost && !AwaitAsync(loop, WinHttpWriteData(hRequest.Get(), strBody.data(), (DWORD)strBody.size(), nullptr)))
+    if (bPost && !AwaitAsync(loop, WinHttpWriteData(hRequest, strBody.data(), (DWORD)strBody.size(), nullptr)))
         return false;
-    if (!AwaitAsync(loop, WinHttpReceiveResponse(hRequest.Get(), nullptr))) return false;
-    ScopedFileHandle hFile;
-    if (!strFile.empty()) hFile.Reset(CreateFileW(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    std::string strKept;
+    if (!AwaitAsync(loop, WinHttpReceiveResponse(hRequest, nullptr))) return false;
+    BodySink sink(strFile);
     std::vector<BYTE> vecBlock(WinHTTPAdapter::READ_BLOCK_BYTES);
     for (;;) {
-        if (!AwaitAsync(loop, WinHttpQueryDataAvailable(hRequest.Get(), nullptr))) return false;
+        if (!AwaitAsync(loop, WinHttpQueryDataAvailable(hRequest, nullptr))) return false;
         if (loop.dwBytes == 0) break;
         DWORD dwWanted = loop.dwBytes < vecBlock.size() ? loop.dwBytes : (DWORD)vecBlock.size();
-        if (!AwaitAsync(loop, WinHttpReadData(hRequest.Get(), vecBlock.data(), dwWanted, nullptr))) return false;
-        DWORD dwWritten = 0;
-        if (hFile) WriteFile(hFile.Get(), vecBlock.data(), loop.dwBytes, &dwWritten, nullptr);
-        else strKept.append(reinterpret_cast<char *>(vecBlock.data()), loop.dwBytes);
+        if (!AwaitAsync(loop, WinHttpReadData(hRequest, vecBlock.data(), dwWanted, nullptr))) return false;
+        sink.Take(vecBlock.data(), loop.dwBytes);
     }
-    // The handles are closed before the loop's event goes (their closing notifications are ignored).
-    hRequest.Reset();
-    hConnect.Reset();
-    hSession.Reset();
+    // The handles are closed (by DirectRequest) before the loop's event goes: their closing
+    // notifications are ignored by the callback.
     return true;
 }
 
